@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+struct Global_var_module;
+
+// Rebuilds the arguments after the program name into the one command-line text the parser reads:
+// the first argument (the video) in double quotes; the value of "/outdir=", "/chapters=",
+// "/clips=" or "/crop=" (any letter case) in double quotes unless it already starts with one;
+// any other argument that contains a blank in double quotes; all joined with one blank.
+QString CommandLineText(const QStringList& arguments);
+
+// Reads the command-line text into the record: VideoFile, OutDir, ChapterTimes, ClipSeconds, the
+// crop margins and CropGiven, AutoMode and MarkOnly. Fields an option does not set, or sets from
+// an unusable value, keep their values. Option names inside the video path (the leading quoted
+// text) are not looked at.
+void ReadCommandLine(const QString& commandLine, Global_var_module& record);
+
+// The path with every component as stored on disk, made absolute from the current folder; empty
+// text when any component does not exist.
+QString ExpandLongPath(const QString& path);

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+#include <initializer_list>
+
+// The text table: English texts at ids 1200-1268, German at 2200-2268. Code names a text by its
+// offset (200-268); the run's language base is added to it.
+
+// Text of `offset` in the block of `langBase`, with every occurrence of each search text replaced
+// by the text that follows it in `pairs` (search, replacement, search, replacement, ...; an odd
+// last entry is ignored). A base without a block, or an id the block lacks, falls back to the
+// English text; an offset neither block has gives empty text.
+QString LoadLangString(qint32 langBase, int offset, std::initializer_list<QString> pairs = {});
+
+// The same with the language base of this run (the record's LangBase).
+QString LoadLangString(int offset, std::initializer_list<QString> pairs = {});

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+
+class QLockFile;
+struct Global_var_module;
+
+// Language base from the per-user settings store ("OrvelStudio", group "Startup", key "LangID",
+// default 1000), read with the leading-number rule and rounded.
+qint32 ReadLangBase();
+
+// The folder the program writes its fallback outputs to: the executable's folder when it is
+// writable, otherwise the per-user data folder (created on demand).
+QString DetermineAppPath();
+
+// Takes the per-user single-instance lock; null when another copy of the program holds it.
+std::unique_ptr<QLockFile> AcquireSingleInstance();
+
+// The start-up settings of the record, in the order of the chooser's load step: language base,
+// defaults, the command line, AutoMode and MarkOnly. Returns true when the editor is to be
+// started for the video named (VideoFile longer than 3 characters).
+bool RunStartup(const QString& commandLine, Global_var_module& record);

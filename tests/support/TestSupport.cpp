@@ -1,0 +1,43 @@
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+
+QString TestVideoDir() {
+    const QByteArray fromEnv = qgetenv("CUEBOARD_TEST_VIDEOS");
+    return fromEnv.isEmpty() ? QStringLiteral(CUEBOARD_TEST_VIDEOS) : QString::fromLocal8Bit(fromEnv);
+}
+
+QString TestVideo(const QString& name) { return QDir(TestVideoDir()).filePath(name); }
+
+QString CueboardBinary() { return QStringLiteral(CUEBOARD_BINARY); }
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+bool WriteAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    return file.write(bytes) == bytes.size();
+}
+
+bool MakeSparseFile(const QString& path, qint64 size, const QByteArray& head,
+                    const QByteArray& tail) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    if (file.write(head) != head.size())
+        return false;
+    if (!file.resize(size))
+        return false;
+    if (!tail.isEmpty()) {
+        if (!file.seek(size - tail.size()) || file.write(tail) != tail.size())
+            return false;
+    }
+    return true;
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Folder of the generated test videos (made by tests/fixtures/make_test_videos.sh).
+QString TestVideoDir();
+QString TestVideo(const QString& name);
+
+// Path of the program under test.
+QString CueboardBinary();
+
+// Whole contents of a file; empty when it cannot be read.
+QByteArray ReadAll(const QString& path);
+
+// Writes `bytes` to `path` (replacing it); false on failure.
+bool WriteAll(const QString& path, const QByteArray& bytes);
+
+// Makes a sparse file of `size` bytes with `head` at its start and `tail` at its end.
+bool MakeSparseFile(const QString& path, qint64 size, const QByteArray& head,
+                    const QByteArray& tail);
