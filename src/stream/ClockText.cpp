@@ -13,7 +13,9 @@ QString FormatDayFraction(double value, int digits, const QString& separator) {
     const qint64 perHour = millis ? 3600000 : 360000;
     const qint64 perMinute = millis ? 60000 : 6000;
     const qint64 perSecond = millis ? 1000 : 100;
-    const double scaled = std::floor(value * unitsPerDay);
+    // A whisker of tolerance keeps binary representation error from dropping a whole unit
+    // (0.48 s would otherwise come out as 0.47).
+    const double scaled = std::floor(value * unitsPerDay + 1e-6);
     if (!std::isfinite(scaled) || std::fabs(scaled) > 9.0e15)
         return QStringLiteral("???");
     const qint64 n = static_cast<qint64>(scaled);

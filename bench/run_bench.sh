@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Builds the benchmarks, prepares their videos (the 60 s demo VOB and a 4.5 GiB sparse VOB with
+# real video at both ends) and runs them with repetitions; the medians are the figures to read.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/setup-build.sh"
+build=${CUEBOARD_BUILD_DIR:-$root/build}
+dir="$build/bench-data"
+mkdir -p "$dir"
+"$root/scripts/make_demo_video.sh" "$dir/demo.vob"
+if [[ ! -s $dir/big.vob ]]; then
+    # 3 MB of the demo at the start, 3 MB at the end, a hole of zeros between.
+    size=$((4 * 1024 * 1024 * 1024 + 512 * 1024 * 1024))
+    demo_size=$(stat -c %s "$dir/demo.vob")
+    head -c 3000000 "$dir/demo.vob" >"$dir/big.vob.part"
+    truncate -s $((size - 3000000)) "$dir/big.vob.part"
+    tail -c 3000000 "$dir/demo.vob" >>"$dir/big.vob.part"
+    mv "$dir/big.vob.part" "$dir/big.vob"
+    echo "big.vob: $size bytes (sparse; demo is $demo_size bytes)"
+fi
+# Warm the page cache for both files.
+cat "$dir/demo.vob" >/dev/null
+CUEBOARD_BENCH_DIR=$dir "$build/bench/bench_stream" --benchmark_repetitions=${REPS:-10} \
+    --benchmark_report_aggregates_only=true "$@"
