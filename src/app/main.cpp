@@ -1,6 +1,113 @@
+#include "shell/CommandLine.h"
+#include "shell/GlobalVars.h"
+#include "shell/LangStrings.h"
+#include "shell/Startup.h"
+#include "stream/FileAccess.h"
+
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QStringList>
+
+#include <cstdio>
+
+namespace {
+
+void PrintLine(FILE* out, const QString& line) {
+    const QByteArray bytes = line.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), out);
+    std::fputc('\n', out);
+}
+
+void PrintUsage() {
+    const char* usage = "Usage: cueboard [VIDEO [OPTIONS]]\n"
+                        "       cueboard --info VIDEO\n"
+                        "\n"
+                        "Viewer and chapter editor for MPEG-2 video (.m2v, .mpv, .mpg, .vob).\n"
+                        "\n"
+                        "Options after the video (the authoring front-end passes them):\n"
+                        "  /outdir=\"DIR\"          folder for the chapter file, images and clips\n"
+                        "  /chapters=\"T1,T2,...\"  chapter times (HH:MM:SS.mmm) to create\n"
+                        "  /clips=\"S\"             save clips of S seconds instead of images\n"
+                        "  /crop=\"L,T,-R,-B\"      crop margins in pixels\n"
+                        "  /markonly              save chapter marks only, no images or clips\n"
+                        "  /auto                  run the whole job without user action and quit\n"
+                        "\n"
+                        "  --info VIDEO   print the stream report of VIDEO and exit\n"
+                        "                 (exit 1: no sequence header, 2: file cannot be read)\n"
+                        "  --help         show this text\n"
+                        "  --version      show the version\n";
+    std::fputs(usage, stdout);
+}
+
+// Reason why `path` cannot be read as a video, or empty text when it can.
+QString UnreadableReason(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists())
+        return QStringLiteral("no such file");
+    if (info.isDir())
+        return QStringLiteral("is a folder, not a video file");
+    if (FileSizeOf(path) == 0 && !OpenFile(path).isOpen())
+        return QStringLiteral("cannot be opened for reading");
+    return QString();
+}
+
+// Scans `path` and prints its report. Exit codes: 0 report printed, 1 no sequence header,
+// 2 the file cannot be read.
+int PrintStreamReport(const QString& path) {
+    const QString reason = UnreadableReason(path);
+    if (!reason.isEmpty()) {
+        PrintLine(stderr, QStringLiteral("cueboard: %1: %2").arg(path, reason));
+        return 2;
+    }
+    if (!ScanMpegHeaders(path)) {
+        PrintLine(stdout, QStringLiteral("Info:"));
+        PrintLine(stdout, LoadLangString(201));
+        return 1;
+    }
+    for (const QString& line : ShowFileInfo())
+        PrintLine(stdout, line);
+    return 0;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    return 0;
+    QCoreApplication::setApplicationName(QStringLiteral("cueboard"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(CUEBOARD_VERSION));
+    const QStringList args = QCoreApplication::arguments().mid(1);
+
+    // Script options count only as the first argument; everything else is the front-end's
+    // command line.
+    const QString first = args.value(0);
+    if (first == u"--help" || first == u"-h") {
+        PrintUsage();
+        return 0;
+    }
+    if (first == u"--version") {
+        PrintLine(stdout, QStringLiteral("Cueboard " CUEBOARD_VERSION));
+        return 0;
+    }
+    if (first == u"--info") {
+        if (args.size() != 2) {
+            PrintLine(stderr, QStringLiteral("Usage: cueboard --info VIDEO"));
+            return 2;
+        }
+        GlobalVars().LangBase = ReadLangBase();
+        return PrintStreamReport(args[1]);
+    }
+
+    // A second copy ends at once and silently.
+    const std::unique_ptr<QLockFile> instanceLock = AcquireSingleInstance();
+    if (!instanceLock)
+        return 0;
+
+    Global_var_module& record = GlobalVars();
+    if (!RunStartup(CommandLineText(args), record)) {
+        PrintLine(stderr, QStringLiteral("cueboard: no video named or the video does not exist "
+                                         "(see cueboard --help)"));
+        return 1;
+    }
+    return PrintStreamReport(record.VideoFile) == 2 ? 2 : 0;
 }

@@ -14,9 +14,11 @@ QString CommandLineText(const QStringList& arguments);
 // Reads the command-line text into the record: VideoFile, OutDir, ChapterTimes, ClipSeconds, the
 // crop margins and CropGiven, AutoMode and MarkOnly. Fields an option does not set, or sets from
 // an unusable value, keep their values. Option names inside the video path (the leading quoted
-// text) are not looked at.
+// text, or the text up to the first blank when it is not quoted) are not looked at.
 void ReadCommandLine(const QString& commandLine, Global_var_module& record);
 
 // The path with every component as stored on disk, made absolute from the current folder; empty
-// text when any component does not exist.
+// text when any component does not exist. A name that exists only in another letter case takes
+// the stored spelling. "." and repeated or trailing separators are dropped, ".." goes up one
+// folder, symbolic links are kept as named.
 QString ExpandLongPath(const QString& path);

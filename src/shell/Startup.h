@@ -14,8 +14,17 @@ qint32 ReadLangBase();
 // writable, otherwise the per-user data folder (created on demand).
 QString DetermineAppPath();
 
-// Takes the per-user single-instance lock; null when another copy of the program holds it.
+// `exeDir` when a file can be created there, otherwise `fallbackDir`, which is created when
+// missing.
+QString ChooseAppPath(const QString& exeDir, const QString& fallbackDir);
+
+// Takes the per-user single-instance lock; null when another copy of the program holds it. When
+// the lock cannot be made at all (an unwritable temp folder) the program is let run: the result
+// is then a lock object that holds nothing.
 std::unique_ptr<QLockFile> AcquireSingleInstance();
+
+// The lock file of the single-instance check: one per user in the temp folder.
+QString SingleInstanceLockPath();
 
 // The start-up settings of the record, in the order of the chooser's load step: language base,
 // defaults, the command line, AutoMode and MarkOnly. Returns true when the editor is to be

@@ -1,0 +1,153 @@
+#include "shell/Startup.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QLockFile>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct ProgramRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// Runs the program with its own temp and settings folders.
+ProgramRun RunCueboard(const QStringList& args, const QString& home,
+                       const QString& workDir = QString()) {
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TMPDIR"), home);
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home);
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    process.setProcessEnvironment(env);
+    if (!workDir.isEmpty())
+        process.setWorkingDirectory(workDir);
+    process.start(CueboardBinary(), args);
+    ProgramRun run;
+    if (!process.waitForFinished(30000)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    run.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    run.err = QString::fromLocal8Bit(process.readAllStandardError());
+    return run;
+}
+
+void SetLangId(const QString& home, const QString& value) {
+    QSettings settings(QDir(home).filePath(QStringLiteral("OrvelStudio.conf")),
+                       QSettings::IniFormat);
+    settings.setValue(QStringLiteral("Startup/LangID"), value);
+}
+
+class Cli : public ::testing::Test {
+protected:
+    QTemporaryDir home;
+};
+
+TEST_F(Cli, InfoPrintsTheStreamReport) {
+    const ProgramRun run = RunCueboard(
+        {QStringLiteral("--info"), TestVideo(QStringLiteral("pal_dvd.vob"))}, home.path());
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QStringList lines = run.out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_GE(lines.size(), 12);
+    EXPECT_EQ(lines[0], "Info:");
+    EXPECT_EQ(lines[1], "Videowidth=720");
+    EXPECT_EQ(lines[2], "Videoheight=576");
+    EXPECT_EQ(lines[3], "Frames per second=25");
+    EXPECT_EQ(lines[4], "Aspect ratio=4:3");
+    EXPECT_EQ(lines[5], "MPEG Type=2");
+    EXPECT_TRUE(lines.contains(QStringLiteral("Muxed=1")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("MuxOK=1")));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("   Duration in seconds (SCR)=")));
+}
+
+TEST_F(Cli, InfoFollowsTheLanguageSetting) {
+    SetLangId(home.path(), QStringLiteral("2000"));
+    const ProgramRun run = RunCueboard(
+        {QStringLiteral("--info"), TestVideo(QStringLiteral("ntsc_df.mpg"))}, home.path());
+    ASSERT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("Videobreite=720")));
+    EXPECT_TRUE(run.out.contains(QString::fromUtf8("Videohöhe=480")));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("Timecode: NTSC drop frame")));
+}
+
+TEST_F(Cli, InfoExitCodesTellWhatWentWrong) {
+    QDir(home.path()).mkdir(QStringLiteral("folder.mpg"));
+    WriteAll(QDir(home.path()).filePath(QStringLiteral("empty.mpg")), {});
+    const struct {
+        QString path;
+        int exitCode;
+        const char* stdoutStart;
+    } cases[] = {
+        {TestVideo(QStringLiteral("notmpeg.bin")), 1, "Info:\nNo sequence header found!\n"},
+        {QDir(home.path()).filePath(QStringLiteral("empty.mpg")), 1, "Info:\n"},
+        {QDir(home.path()).filePath(QStringLiteral("missing.mpg")), 2, ""},
+        {QDir(home.path()).filePath(QStringLiteral("folder.mpg")), 2, ""},
+    };
+    for (const auto& c : cases) {
+        const ProgramRun run = RunCueboard({QStringLiteral("--info"), c.path}, home.path());
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.path.toStdString();
+        const QString start = QString::fromLatin1(c.stdoutStart);
+        EXPECT_TRUE(start.isEmpty() ? run.out.isEmpty() : run.out.startsWith(start))
+            << run.out.toStdString() << "|" << run.err.toStdString();
+        if (c.exitCode == 2) {
+            EXPECT_EQ(run.err.count(u'\n'), 1) << run.err.toStdString();
+            EXPECT_TRUE(run.err.contains(c.path));
+        }
+    }
+    EXPECT_EQ(RunCueboard({QStringLiteral("--info")}, home.path()).exitCode, 2);
+}
+
+TEST_F(Cli, HelpAndVersionCountOnlyAsFirstArgument) {
+    ProgramRun run = RunCueboard({QStringLiteral("--help")}, home.path());
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("/outdir=")));
+    run = RunCueboard({QStringLiteral("--version")}, home.path());
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.out.startsWith(QStringLiteral("Cueboard ")));
+    // After a video, "--help" is just part of the front-end's command line.
+    run =
+        RunCueboard({TestVideo(QStringLiteral("pal.m2v")), QStringLiteral("--help")}, home.path());
+    EXPECT_FALSE(run.out.contains(QStringLiteral("Usage:")));
+}
+
+TEST_F(Cli, VideoOnTheCommandLineIsScannedAndReported) {
+    const QString video = TestVideo(QStringLiteral("pal.m2v"));
+    ProgramRun run = RunCueboard({video, QStringLiteral("/outdir=") + home.path()}, home.path());
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("Muxed=0")));
+    // A relative path is taken from the current folder.
+    run = RunCueboard({QStringLiteral("pal.m2v")}, home.path(), TestVideoDir());
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("Videowidth=720")));
+    // Nothing usable named: no report.
+    run = RunCueboard({QDir(home.path()).filePath(QStringLiteral("nothing.mpg"))}, home.path());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_FALSE(run.out.contains(QStringLiteral("Info:")));
+}
+
+TEST_F(Cli, SecondCopyEndsAtOnceAndSilently) {
+    // Hold the single-instance lock the way a running copy does, in the same temp folder.
+    const QByteArray oldTmp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(home.path()));
+    std::unique_ptr<QLockFile> held = AcquireSingleInstance();
+    qputenv("TMPDIR", oldTmp);
+    ASSERT_TRUE(held);
+    const ProgramRun run = RunCueboard({TestVideo(QStringLiteral("pal.m2v"))}, home.path());
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
+    EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
+    held.reset();
+    const ProgramRun again = RunCueboard({TestVideo(QStringLiteral("pal.m2v"))}, home.path());
+    EXPECT_TRUE(again.out.contains(QStringLiteral("Info:")));
+}
+
+} // namespace
