@@ -8,6 +8,9 @@ build=${CUEBOARD_BUILD_DIR:-$root/build}
 dir="$build/bench-data"
 mkdir -p "$dir"
 "$root/scripts/make_demo_video.sh" "$dir/demo.vob"
+# The same video as a plain program stream and as an elementary stream.
+[[ -s $dir/demo.mpg ]] || ffmpeg -nostdin -v error -i "$dir/demo.vob" -map 0:v -c copy -f vob "$dir/demo.mpg"
+[[ -s $dir/demo.m2v ]] || ffmpeg -nostdin -v error -i "$dir/demo.vob" -map 0:v -c copy -f mpeg2video "$dir/demo.m2v"
 if [[ ! -s $dir/big.vob ]]; then
     # 3 MB of the demo at the start, 3 MB at the end, a hole of zeros between.
     size=$((4 * 1024 * 1024 * 1024 + 512 * 1024 * 1024))
@@ -20,5 +23,8 @@ if [[ ! -s $dir/big.vob ]]; then
 fi
 # Warm the page cache for both files.
 cat "$dir/demo.vob" >/dev/null
-CUEBOARD_BENCH_DIR=$dir "$build/bench/bench_stream" --benchmark_repetitions=${REPS:-10} \
-    --benchmark_report_aggregates_only=true "$@"
+cat "$dir/demo.mpg" "$dir/demo.m2v" >/dev/null
+for bench in bench_stream bench_viewer; do
+    CUEBOARD_BENCH_DIR=$dir "$build/bench/$bench" --benchmark_repetitions=${REPS:-5} \
+        --benchmark_report_aggregates_only=true "$@"
+done

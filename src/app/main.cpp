@@ -1,9 +1,12 @@
+#include "editor/MpegLibForm.h"
 #include "shell/CommandLine.h"
 #include "shell/GlobalVars.h"
 #include "shell/LangStrings.h"
 #include "shell/Startup.h"
 #include "stream/FileAccess.h"
+#include "viewer/MpegLibModule.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QLockFile>
@@ -70,16 +73,9 @@ int PrintStreamReport(const QString& path) {
     return 0;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("cueboard"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(CUEBOARD_VERSION));
-    const QStringList args = QCoreApplication::arguments().mid(1);
-
-    // Script options count only as the first argument; everything else is the front-end's
-    // command line.
+// The script options: --help, --version and --info, recognised only as the first argument.
+// Returns -1 when the command line is not one of them.
+int RunScriptOption(const QStringList& args) {
     const QString first = args.value(0);
     if (first == u"--help" || first == u"-h") {
         PrintUsage();
@@ -97,17 +93,64 @@ int main(int argc, char** argv) {
         GlobalVars().LangBase = ReadLangBase();
         return PrintStreamReport(args[1]);
     }
+    return -1;
+}
 
-    // A second copy ends at once and silently.
+// Opens the editor on the record's video and shows the picture at byte 0.
+int RunEditor() {
+    const Global_var_module& record = GlobalVars();
+    const QString reason = UnreadableReason(record.VideoFile);
+    if (!reason.isEmpty()) {
+        PrintLine(stderr, QStringLiteral("cueboard: %1: %2").arg(record.VideoFile, reason));
+        return 2;
+    }
+    if (!ScanMpegHeaders(record.VideoFile)) {
+        PrintLine(stderr,
+                  QStringLiteral("cueboard: %1: %2").arg(record.VideoFile, LoadLangString(201)));
+        return 1;
+    }
+    if (record.MpegType != u"2") {
+        PrintLine(stderr,
+                  QStringLiteral("cueboard: %1: %2").arg(record.VideoFile, LoadLangString(200)));
+        return 1;
+    }
+    MpegLibForm editor;
+    editor.setWindowTitle(record.VideoFile);
+    MpegLib().OpenDecoder(true);
+    MpegLib().SeekAndRender(0);
+    editor.exec();
+    MpegLib().CloseDecoder();
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    const QString first = args.value(0);
+    if (first == u"--help" || first == u"-h" || first == u"--version" || first == u"--info") {
+        QCoreApplication app(argc, argv);
+        return RunScriptOption(args);
+    }
+
+    // The lock records the application name, which must be the executable's name for Qt to
+    // tell a live first copy from a stale lock; it is taken before the window system is
+    // contacted, so a second copy ends silently and at once.
+    QCoreApplication::setApplicationName(QStringLiteral("cueboard"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(CUEBOARD_VERSION));
     const std::unique_ptr<QLockFile> instanceLock = AcquireSingleInstance();
     if (!instanceLock)
         return 0;
 
-    Global_var_module& record = GlobalVars();
-    if (!RunStartup(CommandLineText(args), record)) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationDisplayName(QStringLiteral("Cueboard"));
+
+    if (!RunStartup(CommandLineText(args), GlobalVars())) {
         PrintLine(stderr, QStringLiteral("cueboard: no video named or the video does not exist "
                                          "(see cueboard --help)"));
         return 1;
     }
-    return PrintStreamReport(record.VideoFile) == 2 ? 2 : 0;
+    return RunEditor();
 }

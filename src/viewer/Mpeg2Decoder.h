@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QtGlobal>
+#include <memory>
+
+// Picture size as the decoder reports it: 16 bytes, width and height first.
+struct TVideoFrameInfo {
+    qint32 Width = 0;
+    qint32 Height = 0;
+    qint32 Reserved[2] = {0, 0};
+};
+static_assert(sizeof(TVideoFrameInfo) == 16);
+
+// File state as the decoder reports it: 24 bytes; the 64-bit field at byte 8 is the position.
+struct TVideoFileInfo {
+    qint64 Reserved0 = 0;
+    qint64 Position = 0;
+    qint64 Reserved1 = 0;
+};
+static_assert(sizeof(TVideoFileInfo) == 24);
+
+// The MPEG-1/MPEG-2 video decoder: one open file and one decoding position. Pictures come out as
+// 24-bit bottom-up BGR rows (width x height x 3 bytes, no row padding). Positions are byte
+// offsets: a seek enters the stream at a byte offset and the next picture is the first one that
+// decodes completely from there; the reported position grows with every picture returned and
+// stops changing at the end of the stream.
+class Mpeg2Decoder {
+public:
+    Mpeg2Decoder();
+    ~Mpeg2Decoder();
+    Mpeg2Decoder(const Mpeg2Decoder&) = delete;
+    Mpeg2Decoder& operator=(const Mpeg2Decoder&) = delete;
+
+    // Opens the file named by the zero-terminated 8-bit path; the two numbers are kept for the
+    // interface and not used. Returns 0 on success, a negative number when the file cannot be
+    // decoded (the decoder then gives black pictures, or none when the size is unknown).
+    qint32 OpenMPEG2File(const char* fileName, qint64 start, qint64 end);
+    void CloseMPEG2File();
+    void GetMPEG2FrameInfo(TVideoFrameInfo* info) const;
+    // 1 selects 24-bit bottom-up BGR, the only format offered.
+    void SetMPEG2PixelFormat(qint32 format);
+    // 1: studio-range video (Y 16..235) is stretched to full RGB 0..255; 0: no stretching.
+    void SetRGBScaleFlag(qint32 flag);
+    void MPEG2Seek(qint64 offset);
+    void GetMPEG2FileInfo(TVideoFileInfo* info) const;
+    // The next picture; valid until the next call into the decoder. Null when nothing can be
+    // shown (no file, or a file whose picture size is unknown).
+    const uchar* GetMPEG2Frame();
+
+    // Type of the picture GetMPEG2Frame returned last ('I', 'P', 'B'; '?' when none), for
+    // diagnostics and tests.
+    char LastPictureType() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};

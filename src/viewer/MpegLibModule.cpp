@@ -1,0 +1,78 @@
+#include "viewer/MpegLibModule.h"
+
+#include "shell/GlobalVars.h"
+#include "viewer/PictureBox.h"
+
+#include <QFile>
+#include <QImage>
+#include <cstring>
+#include <limits>
+
+MpegLibModule& MpegLib() {
+    static MpegLibModule module;
+    return module;
+}
+
+bool BuildBitmapHeader(qint32 width, qint32 height, BitmapInfoHeader& header) {
+    header = BitmapInfoHeader{};
+    header.biWidth = width;
+    header.biHeight = height;
+    const qint64 imageSize = qint64(width) * qint64(height) * 3;
+    if (width < 0 || height < 0 || imageSize > std::numeric_limits<qint32>::max())
+        return false;
+    header.biSizeImage = quint32(imageSize);
+    return true;
+}
+
+void MpegLibModule::CloseDecoder() {
+    decoder_.CloseMPEG2File();
+}
+
+void MpegLibModule::OpenDecoder(bool resize) {
+    const QByteArray name = QFile::encodeName(GlobalVars().VideoFile);
+    decoder_.OpenMPEG2File(name.constData(), 0, -10000);
+    decoder_.GetMPEG2FrameInfo(&FrameInfo);
+    decoder_.SetMPEG2PixelFormat(1);
+    decoder_.SetRGBScaleFlag(ScaleRgb != FlagFalse ? 1 : 0);
+    if (resize && picture1_ && FrameInfo.Width > 0 && FrameInfo.Height > 0) {
+        picture1_->resize(FrameInfo.Width, FrameInfo.Height);
+        picture1_->update();
+    }
+}
+
+void MpegLibModule::SeekAndRender(qint64 position) {
+    decoder_.MPEG2Seek(position);
+    TVideoFileInfo info;
+    decoder_.GetMPEG2FileInfo(&info);
+    DrawFrameBuffer();
+    DecoderPos = info.Position;
+}
+
+void MpegLibModule::RenderNextFrame(qint64& position) {
+    TVideoFileInfo info;
+    decoder_.GetMPEG2FileInfo(&info);
+    position = info.Position;
+    DrawFrameBuffer();
+}
+
+void MpegLibModule::DrawFrameBuffer() {
+    decoder_.GetMPEG2FrameInfo(&FrameInfo);
+    const bool sizeFits = BuildBitmapHeader(FrameInfo.Width, FrameInfo.Height, FrameBitmapHeader);
+    const uchar* bytes = decoder_.GetMPEG2Frame();
+    // The decoder may have met a new picture size while decoding.
+    decoder_.GetMPEG2FrameInfo(&FrameInfo);
+    if (!picture1_)
+        return;
+    if (!bytes || !sizeFits || FrameInfo.Width <= 0 || FrameInfo.Height <= 0) {
+        picture1_->repaint();
+        return;
+    }
+    const int width = FrameInfo.Width;
+    const int height = FrameInfo.Height;
+    QImage& image = picture1_->pictureToFill(width, height);
+    const size_t rowBytes = size_t(width) * 3;
+    // The buffer holds the last row first.
+    for (int y = 0; y < height; ++y)
+        std::memcpy(image.scanLine(y), bytes + size_t(height - 1 - y) * rowBytes, rowBytes);
+    picture1_->repaint();
+}

@@ -1,0 +1,43 @@
+#include "viewer/PictureBox.h"
+
+#include <QKeyEvent>
+#include <QPainter>
+
+PictureBox::PictureBox(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void PictureBox::setPicture(const QImage& picture) {
+    picture_ = picture;
+    update();
+}
+
+QImage& PictureBox::pictureToFill(int width, int height) {
+    if (picture_.width() != width || picture_.height() != height ||
+        picture_.format() != QImage::Format_BGR888)
+        picture_ = QImage(width, height, QImage::Format_BGR888);
+    return picture_;
+}
+
+void PictureBox::clearPicture() {
+    picture_ = QImage();
+    update();
+}
+
+void PictureBox::setBackColor(const QColor& color) {
+    backColor_ = color;
+    update();
+}
+
+void PictureBox::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), backColor_);
+    if (!picture_.isNull())
+        painter.drawImage(QPoint(0, 0), picture_);
+}
+
+void PictureBox::keyReleaseEvent(QKeyEvent* event) {
+    emit keyReleased(event->key());
+    QWidget::keyReleaseEvent(event);
+}

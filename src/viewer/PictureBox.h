@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QWidget>
+
+// A picture box: shows its picture unscaled at its top-left corner over its background colour.
+// The editor's frame view, its work surfaces and the crop bars are picture boxes.
+class PictureBox : public QWidget {
+    Q_OBJECT
+public:
+    explicit PictureBox(QWidget* parent = nullptr);
+
+    // The picture as drawn (a copy is kept; the picture box never scales it).
+    const QImage& picture() const { return picture_; }
+    void setPicture(const QImage& picture);
+    // The picture to be filled in place with a 24-bit picture of the given size (reused from the
+    // last one when the size is the same, so a running video allocates nothing per picture).
+    QImage& pictureToFill(int width, int height);
+    void clearPicture();
+
+    QColor backColor() const { return backColor_; }
+    void setBackColor(const QColor& color);
+
+signals:
+    // Key releases reach the editor's navigation (the arrow keys step by GOP).
+    void keyReleased(int key);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+
+private:
+    QImage picture_;
+    QColor backColor_ = Qt::black;
+};
