@@ -2,9 +2,9 @@
 #include "shell/CommandLine.h"
 #include "shell/GlobalVars.h"
 #include "shell/LangStrings.h"
+#include "shell/MessageSeam.h"
 #include "shell/Startup.h"
 #include "stream/FileAccess.h"
-#include "viewer/MpegLibModule.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -96,30 +96,22 @@ int RunScriptOption(const QStringList& args) {
     return -1;
 }
 
-// Opens the editor on the record's video and shows the picture at byte 0.
-int RunEditor() {
-    const Global_var_module& record = GlobalVars();
-    const QString reason = UnreadableReason(record.VideoFile);
-    if (!reason.isEmpty()) {
-        PrintLine(stderr, QStringLiteral("cueboard: %1: %2").arg(record.VideoFile, reason));
-        return 2;
-    }
+// Scans the video named on the command line and opens the editor on it; a video the editor
+// cannot show gets the chooser's message and ends the program.
+int StartFromCommandLine() {
+    Global_var_module& record = GlobalVars();
     if (!ScanMpegHeaders(record.VideoFile)) {
-        PrintLine(stderr,
-                  QStringLiteral("cueboard: %1: %2").arg(record.VideoFile, LoadLangString(201)));
+        ShowMessage(nullptr, LoadLangString(201));
         return 1;
     }
     if (record.MpegType != u"2") {
-        PrintLine(stderr,
-                  QStringLiteral("cueboard: %1: %2").arg(record.VideoFile, LoadLangString(200)));
+        ShowMessage(nullptr, LoadLangString(200));
         return 1;
     }
     MpegLibForm editor;
-    editor.setWindowTitle(record.VideoFile);
-    MpegLib().OpenDecoder(true);
-    MpegLib().SeekAndRender(0);
+    if (!editor.Form_Load())
+        return 1;
     editor.exec();
-    MpegLib().CloseDecoder();
     return 0;
 }
 
@@ -152,5 +144,5 @@ int main(int argc, char** argv) {
                                          "(see cueboard --help)"));
         return 1;
     }
-    return RunEditor();
+    return StartFromCommandLine();
 }

@@ -6,6 +6,7 @@
 #include "viewer/PictureBox.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QFrame>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -118,6 +119,10 @@ MpegLibForm::MpegLibForm(QWidget* parent) : QDialog(parent) {
     ArrangeControls();
 
     MpegLib().setPicture1(Picture1);
+
+    ConnectNavigation();
+    ConnectSaveOptions();
+    ConnectCrop();
 }
 
 MpegLibForm::~MpegLibForm() {
@@ -134,6 +139,17 @@ void MpegLibForm::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+void MpegLibForm::closeEvent(QCloseEvent* event) {
+    bool cancel = false;
+    Form_QueryUnload(cancel);
+    if (cancel) {
+        event->ignore();
+        return;
+    }
+    Form_Unload();
+    event->accept();
 }
 
 void MpegLibForm::CreatePictures() {

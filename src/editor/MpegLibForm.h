@@ -1,5 +1,6 @@
 #pragma once
 
+#include "chapters/GopSearch.h"
 #include "stream/Flag.h"
 
 #include <QDialog>
@@ -124,10 +125,73 @@ public:
     Flag Playing = FlagFalse;
     Flag SavedCreateEnabled = FlagFalse;
 
+    // ---- Start and closing (EditorStart.cpp) ---------------------------------------------
+    // The load step: labels, output folder and write probe, GOP check, first GOP timecode, first
+    // picture, the chapters of an earlier run, the crop frame and, in automatic mode, the run.
+    // Returns false when the video cannot be edited: the message was shown and the program ends.
+    bool Form_Load();
+    // Before the window closes by any means; sets `cancel` to keep it open.
+    void Form_QueryUnload(bool& cancel);
+    void Form_Unload();
+    // ---- Crop (EditorCrop.cpp) ------------------------------------------------------------
+    // Places the four crop bars on the edges of Picture1 from the record's margins.
+    void PlaceCropBars();
+    // Shows the bars of the margins above 0 when checked, hides all four when not.
+    void Check_Crop_Click();
+    // Opens the crop dialog.
+    void Command_CropDialog_Click();
+    // True once the load step asked to end the program (a video without a GOP header).
+    bool EndProgram = false;
+
+    // ---- Navigation (Navigation.cpp) -----------------------------------------------------
+    // The timecode as the window shows it: counted from the first GOP while "Use TimeOffset" is
+    // ticked (a timecode before the first GOP shows "???" and says so in the caption).
+    QString DisplayTimecode(const QString& timecode);
+    void ShowTimecode();
+    qint64 SeekTarget(qint64 pos) const;
+    void SetSlider();
+    void JumpToGop();
+    // The GOP time-code search on this window's video; with `move` CurrentPos becomes the
+    // position of the header found.
+    QString FindGop(qint64 pos, SearchDirection direction, bool move);
+    void NextPictureStep();
+    void NextGopStep();
+    void PreviousGopStep();
+    void PreviewSliderPosition(int x);
+    void Command_NextFrame_Click();
+    void Command_NextIFrame_Click();
+    void Command_StepBack_Click();
+    // Mouse down and up on one of the three step buttons (1 next picture, 2 next GOP, 3 back).
+    void StepButton_MouseDown(qint16 action);
+    void StepButton_MouseUp();
+    void Timer1_Timer();
+    void Slider1_KeyDown(int key, bool* handled);
+    void Picture1_KeyUp(int key);
+    void Text1_KeyDown(int key);
+    void Slider1_MouseDown(int x);
+    void Slider1_MouseMove(int x);
+    void Slider1_MouseUp(int x);
+    void Slider1_Change();
+
+    // ---- Save options (SaveOptions.cpp) --------------------------------------------------
+    void UpdateSaveButton();
+    void Option_Pics_Click();
+    void Option_Clips_Click();
+    void Check_ChapterOnly_Click();
+    void Check_NoChapter_Click();
+    void Check_UseOffset_Click();
+    void Check_SingleField_Click();
+    void Check_ScaleRGB_Click();
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
+    void ConnectNavigation();
+    void ConnectSaveOptions();
+    void ConnectCrop();
+
     void CreatePictures();
     void CreateChapterPanel();
     void CreateTopRow();

@@ -73,6 +73,9 @@ struct VideoCase {
     bool programStream;
 };
 
+// Test names and failure messages show the video's name.
+void PrintTo(const VideoCase& v, std::ostream* os) { *os << v.name; }
+
 class DecoderVideos : public ::testing::TestWithParam<VideoCase> {};
 
 TEST_P(DecoderVideos, SeekingToEveryGopGivesItsIPicture) {
