@@ -100,6 +100,23 @@ GopSearchResult FindGopTimecode(const GopSearchContext& context, qint64 pos,
     }
 }
 
+GopSearchResult FindNextGopHeader(const GopSearchContext& context, qint64 pos) {
+    qint64 start = qMax<qint64>(0, pos);
+    QByteArray window(WindowSize, '\0');
+    for (int tries = 0; tries <= MaxTries; ++tries) {
+        const qint32 bytesRead = ReadFileBlockAt(context.path, WindowSize, start, window);
+        if (bytesRead <= 0)
+            break;
+        const Hit hit =
+            FirstValidHeader(QByteArrayView(window.constData(), bytesRead), bytesRead, 4);
+        if (hit.index != 0)
+            return {TextOf(hit.tc, context.frameRate, context.dropFrame), true, start + hit.index};
+        // The next window overlaps this one, so a header across the border is seen whole.
+        start += WindowSize - 16;
+    }
+    return {QStringLiteral("???"), false, 0};
+}
+
 QString ReadFirstGopTimecode(const QString& path, float frameRate, bool dropFrame) {
     qint64 offset = 0;
     qint64 step = WindowSize;

@@ -27,5 +27,9 @@ struct GopSearchResult {
 GopSearchResult FindGopTimecode(const GopSearchContext& context, qint64 pos,
                                 SearchDirection direction);
 
+// The first valid GOP header at or after `pos` (window by window, at most 21 windows); not found
+// at the end of the file or after 21 empty windows. Used where every GOP must be met in turn.
+GopSearchResult FindNextGopHeader(const GopSearchContext& context, qint64 pos);
+
 // Timecode of the file's first valid GOP header, or "???".
 QString ReadFirstGopTimecode(const QString& path, float frameRate, bool dropFrame);

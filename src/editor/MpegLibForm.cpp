@@ -123,6 +123,8 @@ MpegLibForm::MpegLibForm(QWidget* parent) : QDialog(parent) {
     ConnectNavigation();
     ConnectSaveOptions();
     ConnectCrop();
+    ConnectChapterList();
+    ConnectSaveCurrent();
 }
 
 MpegLibForm::~MpegLibForm() {

@@ -173,6 +173,36 @@ public:
     void Slider1_MouseUp(int x);
     void Slider1_Change();
 
+    // ---- Chapter list (ChapterList.cpp) --------------------------------------------------
+    void List1_Click();
+    void List1_DblClick();
+    void List2_DblClick();
+    void List1_GotFocus();
+    void List2_GotFocus();
+    void Command_Delete_Click();
+    void Check_ChapterIcons_Click();
+    void BuildChapterIcons();
+    void RemoveChapterIcon(const QString& timecode);
+    // A new chapter icon for `timecode` at the slider's current value.
+    void AddChapterIconFor(const QString& timecode);
+    // Left of a chapter icon for a slider value, in pixels.
+    int ChapterIconLeft(int sliderValue) const;
+    QString ReturnTimecode;
+
+    // ---- Moving to a time (GoToTimecode.cpp) ---------------------------------------------
+    // What a GOP search needs to know about this window's video.
+    GopSearchContext SearchContext() const;
+    // Moves the viewer to the GOP nearest the time `tc`; false (after message 204) when no
+    // usable GOP was found.
+    bool GoToTimecode(const QString& tc);
+    // Shows the GOP at byte position `pos` (1-based header position) with the timecode `text`
+    // (as shown; `rawTimecode` is the GOP's own time code).
+    void FinalPositioning(qint64 pos, const QString& text, const QString& rawTimecode);
+
+    // ---- Save current (SaveCurrent.cpp) --------------------------------------------------
+    void Command_SavePic_Click();
+    void Command_SavePic_KeyDown(int key);
+
     // ---- Save options (SaveOptions.cpp) --------------------------------------------------
     void UpdateSaveButton();
     void Option_Pics_Click();
@@ -191,6 +221,8 @@ private:
     void ConnectNavigation();
     void ConnectSaveOptions();
     void ConnectCrop();
+    void ConnectChapterList();
+    void ConnectSaveCurrent();
 
     void CreatePictures();
     void CreateChapterPanel();

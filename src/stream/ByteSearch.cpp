@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 qsizetype FindFirst(QByteArrayView block, QByteArrayView pattern, qsizetype from) {
     if (from < 1)
         from = 1;
@@ -62,10 +66,65 @@ qsizetype FindLastStartingBy(QByteArrayView block, QByteArrayView pattern, qsize
     return FindLastEndingBy(block, pattern, startAtMost - 1 + pattern.size());
 }
 
-qsizetype CountFrom(QByteArrayView block, QByteArrayView pattern, qsizetype from) {
+namespace {
+
+// Occurrences of the pattern starting at 0-based indexes [begin, size - m], the search going on
+// one byte after each match. This runs over every block of a clip, so it must keep pace with a
+// plain copy: 32 bytes at a time are checked for the pattern's first non-zero byte together with
+// the byte before it (the 00 01 of a start code, rare in video data), and only those places are
+// compared in full.
+qsizetype CountAll(const char* data, qsizetype size, QByteArrayView pattern, qsizetype begin) {
+    const qsizetype m = pattern.size();
+    qsizetype anchor = 0;
+    while (anchor < m - 1 && pattern[anchor] == 0)
+        ++anchor;
+    const qsizetype firstStart = begin;
+    const qsizetype lastStart = size - m;
     qsizetype count = 0;
-    for (qsizetype p = FindFirst(block, pattern, from); p != 0;
-         p = FindFirst(block, pattern, p + 1))
-        ++count;
+    const auto check = [&](qsizetype start) {
+        if (start >= firstStart && start <= lastStart &&
+            std::memcmp(data + start, pattern.data(), size_t(m)) == 0)
+            ++count;
+    };
+    // Anchor bytes of the candidate starts lie in [begin + anchor, lastStart + anchor].
+    qsizetype at = begin + anchor;
+    const qsizetype lastAnchor = lastStart + anchor;
+#if defined(__SSE2__)
+    if (anchor >= 1) {
+        const __m128i key = _mm_set1_epi8(pattern[anchor]);
+        const __m128i before = _mm_set1_epi8(pattern[anchor - 1]);
+        // Bit 0 of a chunk's "byte before matches" mask comes from the last byte of the chunk
+        // before it (for the first chunk: from the byte before `at`, which exists as anchor >= 1).
+        quint32 carry = quint32(data[at - 1] == pattern[anchor - 1]);
+        for (; at + 32 <= lastAnchor + 1; at += 32) {
+            const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
+            const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at + 16));
+            const quint32 keys = quint32(_mm_movemask_epi8(_mm_cmpeq_epi8(low, key))) |
+                                 quint32(_mm_movemask_epi8(_mm_cmpeq_epi8(high, key))) << 16;
+            const quint32 prior = quint32(_mm_movemask_epi8(_mm_cmpeq_epi8(low, before))) |
+                                  quint32(_mm_movemask_epi8(_mm_cmpeq_epi8(high, before))) << 16;
+            quint32 mask = keys & ((prior << 1) | carry);
+            carry = prior >> 31;
+            while (mask != 0) {
+                check(at + __builtin_ctz(mask) - anchor);
+                mask &= mask - 1;
+            }
+        }
+    }
+#endif
+    for (; at <= lastAnchor; ++at) {
+        if (data[at] == pattern[anchor])
+            check(at - anchor);
+    }
     return count;
+}
+
+} // namespace
+
+qsizetype CountFrom(QByteArrayView block, QByteArrayView pattern, qsizetype from) {
+    if (from < 1)
+        from = 1;
+    if (pattern.isEmpty() || from - 1 + pattern.size() > block.size())
+        return 0;
+    return CountAll(block.data(), block.size(), pattern, from - 1);
 }

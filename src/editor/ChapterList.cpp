@@ -1,0 +1,198 @@
+#include "editor/MpegLibForm.h"
+
+#include "editor/PositionSlider.h"
+#include "editor/Tag.h"
+#include "editor/Twips.h"
+#include "export/CellTimes.h"
+#include "shell/FileNames.h"
+#include "shell/GlobalVars.h"
+#include "stream/NumberText.h"
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+namespace {
+
+constexpr double IconBaseTwips = 195;
+constexpr double IconSpanTwips = 12450;
+
+QStringList EntriesOf(const QListWidget* list) {
+    QStringList entries;
+    for (int i = 0; i < list->count(); ++i)
+        entries << list->item(i)->text();
+    return entries;
+}
+
+QString SelectedText(const QListWidget* list) {
+    const QListWidgetItem* item = list->currentItem();
+    return item && item->isSelected() ? item->text() : QString();
+}
+
+// Reports focus changes of a list to the window.
+class FocusWatch : public QObject {
+public:
+    FocusWatch(QObject* parent, std::function<void()> onFocus)
+        : QObject(parent), onFocus_(std::move(onFocus)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::FocusIn)
+            onFocus_();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> onFocus_;
+};
+
+} // namespace
+
+void MpegLibForm::ConnectChapterList() {
+    connect(List1, &QListWidget::itemClicked, this, [this] { List1_Click(); });
+    connect(List1, &QListWidget::itemDoubleClicked, this, [this] { List1_DblClick(); });
+    connect(List2, &QListWidget::itemDoubleClicked, this, [this] { List2_DblClick(); });
+    List1->installEventFilter(new FocusWatch(List1, [this] { List1_GotFocus(); }));
+    List2->installEventFilter(new FocusWatch(List2, [this] { List2_GotFocus(); }));
+    connect(Command_Delete, &QPushButton::clicked, this, [this] { Command_Delete_Click(); });
+    connect(Check_ChapterIcons, &QCheckBox::stateChanged, this,
+            [this] { Check_ChapterIcons_Click(); });
+}
+
+// While raw stream times are shown the lists take no clicks.
+static bool ListsLocked(const MpegLibForm& form) {
+    return !form.Check_UseOffset->isHidden() && !form.Check_UseOffset->isChecked();
+}
+
+void MpegLibForm::List1_Click() {
+    if (ListsLocked(*this))
+        return;
+    const QString entry = SelectedText(List1);
+    if (entry.isEmpty() || !Check_NoChapter->isChecked())
+        return;
+    // The caption ends in the 12-character timecode of the chapter the image or clip is saved as.
+    SetTag(Check_SaveAsZero, entry);
+    Check_SaveAsZero->setText(Check_SaveAsZero->text().chopped(12) + entry);
+}
+
+void MpegLibForm::List1_DblClick() {
+    if (ListsLocked(*this))
+        return;
+    const QString entry = SelectedText(List1);
+    if (!entry.isEmpty())
+        GoToTimecode(entry);
+}
+
+void MpegLibForm::List2_DblClick() {
+    if (ListsLocked(*this))
+        return;
+    const QString entry = SelectedText(List2);
+    if (!entry.isEmpty())
+        GoToTimecode(entry);
+}
+
+void MpegLibForm::List1_GotFocus() {
+    ActiveList = 1;
+    List2->clearSelection();
+    List2->setCurrentItem(nullptr);
+}
+
+void MpegLibForm::List2_GotFocus() {
+    ActiveList = 2;
+    List1->clearSelection();
+    List1->setCurrentItem(nullptr);
+}
+
+void MpegLibForm::Command_Delete_Click() {
+    if (ActiveList != 1) {
+        if (QListWidgetItem* item = List2->currentItem(); item && item->isSelected())
+            delete List2->takeItem(List2->row(item));
+        return;
+    }
+    const QString entry = SelectedText(List1);
+    if (entry.isEmpty())
+        return;
+    const Global_var_module& g = GlobalVars();
+    QString stem, extension;
+    SplitFileName(g.VideoFile, stem, extension);
+    // The still image, the clip and a clip's index file of that chapter; missing ones are fine.
+    QString mark = entry;
+    mark.replace(u':', u'_');
+    for (const char* suffix : {".bmp", ".vob", ".d2v"})
+        QFile::remove(g.OutDir + stem + u'_' + mark + QLatin1String(suffix));
+    RemoveChapterIcon(entry);
+    delete List1->takeItem(List1->row(List1->currentItem()));
+    RewriteCellTimesAfterDelete(CellTimesPath, EntriesOf(List1));
+}
+
+void MpegLibForm::Check_ChapterIcons_Click() {
+    if (!Check_ChapterIcons->isChecked()) {
+        for (QLabel* icon : Label8)
+            icon->hide();
+        return;
+    }
+    if (Tag(Check_ChapterIcons) != u"1") {
+        BuildChapterIcons();
+        return;
+    }
+    // Only icons that stand for a chapter are shown (element 0 may be unused).
+    for (QLabel* icon : Label8)
+        icon->setVisible(!Tag(icon).isEmpty());
+}
+
+int MpegLibForm::ChapterIconLeft(int sliderValue) const {
+    const double twips = IconBaseTwips + RoundHalfEven(sliderValue / 32000.0 * IconSpanTwips);
+    return TwipsToWholePixelsX(twips);
+}
+
+void MpegLibForm::AddChapterIconFor(const QString& timecode) {
+    QLabel* icon = AddChapterIcon();
+    SetTag(icon, timecode);
+    icon->move(ChapterIconLeft(Slider1->value()), icon->y());
+    icon->setVisible(Check_ChapterIcons->isChecked());
+}
+
+void MpegLibForm::BuildChapterIcons() {
+    ReturnTimecode = Text1->text();
+    RemoveChapterIconsFromOne();
+    Label8[0]->hide();
+    SetTag(Label8[0], QString());
+    const QStringList entries = EntriesOf(List1);
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        QLabel* icon = i == 0 ? Label8[0] : AddChapterIcon();
+        // A failed visit has shown its message; the icon goes where the slider stands.
+        GoToTimecode(entries[i]);
+        icon->move(ChapterIconLeft(Slider1->value()), icon->y());
+        SetTag(icon, entries[i]);
+        icon->show();
+    }
+    SetTag(Check_ChapterIcons, QStringLiteral("1"));
+    GoToTimecode(ReturnTimecode);
+}
+
+void MpegLibForm::RemoveChapterIcon(const QString& timecode) {
+    struct Row {
+        QString tag;
+        int left;
+        bool visible;
+    };
+    // Every other icon is kept, however many chapters there are.
+    std::vector<Row> kept;
+    for (QLabel* icon : Label8) {
+        if (Tag(icon) != timecode)
+            kept.push_back({Tag(icon), icon->x(), !icon->isHidden()});
+    }
+    RemoveChapterIconsFromOne();
+    Label8[0]->hide();
+    SetTag(Label8[0], QString());
+    for (size_t k = 0; k < kept.size(); ++k) {
+        QLabel* icon = k == 0 ? Label8[0] : AddChapterIcon();
+        icon->move(kept[k].left, icon->y());
+        SetTag(icon, kept[k].tag);
+        icon->setVisible(kept[k].visible);
+    }
+}

@@ -1,0 +1,170 @@
+#include "editor/MpegLibForm.h"
+
+#include "chapters/Timecode.h"
+#include "editor/PositionSlider.h"
+#include "shell/GlobalVars.h"
+#include "shell/LangStrings.h"
+#include "shell/MessageSeam.h"
+#include "stream/NumberText.h"
+#include "viewer/MpegLibModule.h"
+
+#include <QLineEdit>
+#include <cmath>
+
+namespace {
+
+constexpr double SecondsPerDay = 86400.0;
+constexpr double Tolerance = 2.0;
+constexpr int MaxCorrections = 11;
+constexpr qint64 GopStep = 50;
+
+// A timecode text as a day fraction: the time of its first 8 characters plus the milliseconds;
+// NaN when it is not a timecode ("???").
+double DaysOf(const QString& timecode) {
+    int seconds = 0;
+    if (!TimeOfDaySeconds(timecode, seconds))
+        return std::nan("");
+    return (seconds + LeadingNumber(QStringLiteral("0.") + timecode.mid(9))) / SecondsPerDay;
+}
+
+// A normalized time (NormalizeTimecode without the fraction kept) as a day fraction; 0 when the
+// text does not normalize.
+double TargetDays(const QString& tc) {
+    QString normalized = NormalizeTimecode(tc, false);
+    normalized.replace(u',', u'.');
+    bool ok = false;
+    const double value = normalized.toDouble(&ok);
+    return ok && std::isfinite(value) ? value : 0.0;
+}
+
+} // namespace
+
+bool MpegLibForm::GoToTimecode(const QString& tc) {
+    const Global_var_module& g = GlobalVars();
+    const double T = TargetDays(tc);
+    const double D = g.DurationSeconds / SecondsPerDay;
+
+    if (T == 0.0) {
+        MpegLib().CloseDecoder();
+        MpegLib().OpenDecoder(false);
+        UsePreviewPos = FlagFalse;
+        MpegLib().SeekAndRender(0);
+        CurrentPos = 0;
+        ClipStartPos = 0;
+        Text1->setText(QStringLiteral("00:00:00.000"));
+        CurrentTimecode = FirstGopTimecode;
+        AtGopStart = FlagTrue;
+        SliderBusy = FlagTrue;
+        Slider1->setValue(0);
+        SliderBusy = FlagFalse;
+        UpdateSaveButton();
+        return true;
+    }
+
+    auto fail = [&] {
+        ShowMessage(this, LoadLangString(204, {QStringLiteral("|1"), tc}));
+        return false;
+    };
+
+    // The timecode of the GOP found (raw and as shown) and its distance to the target in seconds.
+    QString raw;
+    QString text;
+    double d = 0;
+    auto measure = [&] {
+        text = DisplayTimecode(raw);
+        const double found = DaysOf(text);
+        if (std::isnan(found))
+            return false;
+        d = (T - found) * SecondsPerDay;
+        if (text == tc)
+            d = 0; // the requested chapter itself
+        return true;
+    };
+    auto look = [&](qint64 pos, SearchDirection direction) {
+        raw = FindGop(pos, direction, true);
+        return measure();
+    };
+    // One GOP further on. The forward time-code search takes the last GOP of 100000 bytes and
+    // would step over GOPs that lie closer together; the walk must meet each one.
+    auto next = [&] {
+        const GopSearchResult found = FindNextGopHeader(SearchContext(), CurrentPos + GopStep);
+        if (!found.found)
+            return false;
+        CurrentPos = found.headerPos;
+        raw = found.timecode;
+        return measure();
+    };
+
+    // A proportional first guess, corrected in proportion to the remaining error.
+    qint64 p = D > 0 ? TruncatePosition(double(FileLength) / (D / T)) : 0;
+    MpegLib().CloseDecoder();
+    if (!look(p, SearchDirection::Backward))
+        return fail();
+    for (int corrections = 0; std::fabs(d) >= Tolerance && corrections < MaxCorrections;
+         ++corrections) {
+        if (g.DurationSeconds <= 0)
+            break;
+        p = TruncatePosition(double(p) + double(FileLength) * d / g.DurationSeconds);
+        if (!look(qMax<qint64>(0, p), SearchDirection::Backward))
+            return fail();
+    }
+
+    if (d != 0) {
+        // Walk GOP by GOP towards the target, then take whichever of the first and the last GOP
+        // lies nearer to it.
+        const qint64 startPos = CurrentPos;
+        const QString startText = text;
+        const QString startRaw = raw;
+        const double startD = d;
+        const bool backward = d < 0;
+        while (backward ? d < 0 : d > 0) {
+            const qint64 before = CurrentPos;
+            if (backward) {
+                if (!look(CurrentPos - GopStep, SearchDirection::Backward))
+                    return fail();
+            } else if (!next()) {
+                break; // no GOP after this one: the end of the video
+            }
+            // At the start of the file the search stays where it is: stop there.
+            if (CurrentPos == before)
+                break;
+        }
+        if (std::fabs(startD) < std::fabs(d)) {
+            CurrentPos = startPos;
+            text = startText;
+            raw = startRaw;
+        }
+    }
+    FinalPositioning(CurrentPos, text, raw);
+    return true;
+}
+
+GopSearchContext MpegLibForm::SearchContext() const {
+    const Global_var_module& g = GlobalVars();
+    GopSearchContext context;
+    context.path = g.VideoFile;
+    context.fileLength = FileLength;
+    context.frameRate = g.FrameRate;
+    context.dropFrame = g.DropFrame != FlagFalse;
+    context.shownText = Text1->text();
+    context.currentTimecode = CurrentTimecode;
+    return context;
+}
+
+void MpegLibForm::FinalPositioning(qint64 pos, const QString& text, const QString& rawTimecode) {
+    const Global_var_module& g = GlobalVars();
+    Text1->setText(text);
+    CurrentPos = pos;
+    ClipStartPos = pos;
+    // The next picture steps count on from the GOP's own time code.
+    CurrentTimecode = rawTimecode;
+    const qint64 seekPos = g.StreamHeader.isEmpty() && pos > 300 ? pos - 256 : pos;
+    MpegLib().OpenDecoder(false);
+    UsePreviewPos = FlagFalse;
+    MpegLib().SeekAndRender(seekPos);
+    AtGopStart = FlagTrue;
+    SliderBusy = FlagTrue;
+    Slider1->setValue(BytesPerStep > 0 ? int(std::floor(double(CurrentPos) / BytesPerStep)) : 0);
+    SliderBusy = FlagFalse;
+    UpdateSaveButton();
+}

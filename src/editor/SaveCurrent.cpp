@@ -1,0 +1,173 @@
+#include "editor/MpegLibForm.h"
+
+#include "editor/PositionSlider.h"
+#include "editor/Tag.h"
+#include "export/CellTimes.h"
+#include "export/ClipExtract.h"
+#include "export/SaveImage.h"
+#include "export/SaveNames.h"
+#include "shell/GlobalVars.h"
+#include "shell/LangStrings.h"
+#include "shell/MessageSeam.h"
+#include "stream/NumberText.h"
+#include "viewer/MpegLibModule.h"
+#include "viewer/PictureBox.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryFile>
+#include <cmath>
+
+namespace {
+
+QStringList EntriesOf(const QListWidget* list) {
+    QStringList entries;
+    for (int i = 0; i < list->count(); ++i)
+        entries << list->item(i)->text();
+    return entries;
+}
+
+// Passes key presses on the save button to the window, so the arrow keys keep stepping.
+class KeyWatch : public QObject {
+public:
+    KeyWatch(QObject* parent, std::function<void(int)> onKey)
+        : QObject(parent), onKey_(std::move(onKey)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress)
+            onKey_(static_cast<QKeyEvent*>(event)->key());
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void(int)> onKey_;
+};
+
+// True when new files can be made in the folder of `path`. The probe is a file of its own, so an
+// older clip under the same name stays until the new one is complete.
+bool CanCreateBeside(const QString& path) {
+    const QString folder = QFileInfo(path).absolutePath();
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".cueboard-probe-XXXXXX")));
+    return probe.open();
+}
+
+} // namespace
+
+void MpegLibForm::ConnectSaveCurrent() {
+    connect(Command_SavePic, &QPushButton::clicked, this, [this] { Command_SavePic_Click(); });
+    Command_SavePic->installEventFilter(
+        new KeyWatch(Command_SavePic, [this](int key) { Command_SavePic_KeyDown(key); }));
+}
+
+void MpegLibForm::Command_SavePic_KeyDown(int) {
+    Picture1->setFocus();
+}
+
+void MpegLibForm::Command_SavePic_Click() {
+    Global_var_module& g = GlobalVars();
+    const QString shown = Text1->text();
+
+    // 1: the chapter mark.
+    const bool markCase =
+        !Check_NoChapter->isChecked() && SaveAllowed != FlagFalse && AtGopStart != FlagFalse;
+    if (markCase) {
+        if (!List1->findItems(shown, Qt::MatchExactly | Qt::MatchCaseSensitive).isEmpty()) {
+            ShowMessage(this, LoadLangString(268), MessageIcon::Exclamation);
+            return;
+        }
+        List1->addItem(shown);
+        AddChapterIconFor(shown);
+        WriteCellTimesOrFallback(CellTimesPath,
+                                 QDir(g.AppPath).filePath(QStringLiteral("Celltimes.txt")),
+                                 EntriesOf(List1));
+    }
+
+    // 2: "Mark only" saves nothing else.
+    if (Check_ChapterOnly->isChecked())
+        return;
+
+    // The name of what is saved: the mark's, the "save as" chapter's, or a no-mark name.
+    auto composeName = [&](const QString& suffix) {
+        if (markCase)
+            return ComposeSaveName(g.VideoFile, shown, false, suffix);
+        if (Check_SaveAsZero->isChecked()) {
+            const QString target = Tag(Check_SaveAsZero);
+            Check_SaveAsZero->setChecked(false);
+            return ComposeSaveName(g.VideoFile, target, false, suffix);
+        }
+        return ComposeSaveName(g.VideoFile, shown, true, suffix);
+    };
+
+    // 3: a still image.
+    if (Option_Pics->isChecked()) {
+        const QString composed = composeName(QStringLiteral(".bmp"));
+        const QString finalName = RelocateName(composed, g.OutDir);
+        const QString fallbackName = RelocateName(composed, g.AppPath);
+        const QImage frame = Picture1->picture();
+        QImage picture = frame;
+        if (g.SingleField != FlagFalse) {
+            picture = LineDoubled(frame);
+            Picture3->setPicture(picture);
+        }
+        if (Check_Crop->isChecked()) {
+            picture = Cropped(picture, g.CropLeft, g.CropTop, g.CropRight, g.CropBottom);
+            Picture2->resize(picture.size());
+            Picture2->setPicture(picture);
+        }
+        if (!WriteBitmap(picture, finalName))
+            WriteBitmap(picture, fallbackName);
+        return;
+    }
+
+    // 4: a clip, cut from the stream at the shown GOP.
+    if (!Option_Clips->isChecked())
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    MpegLib().CloseDecoder();
+    const QString composed = composeName(QStringLiteral(".vob"));
+    QString finalName = RelocateName(composed, g.OutDir);
+    const double seconds = LeadingNumber(Text_Sec->text());
+    const double pictures = std::floor(seconds * double(g.FrameRate)) + 20;
+    const qint32 n = pictures > 2147483647.0 ? 2147483647 : qint32(pictures);
+    qint64 start = 0;
+    if (g.StreamHeader.isEmpty()) {
+        const ClipStart found = FindClipStart(g.VideoFile, ClipStartPos, shown);
+        if (found.gopNotFound)
+            ShowMessage(this, LoadLangString(205));
+        if (found.clipStartScr)
+            g.ClipStartScr = *found.clipStartScr;
+        start = found.offset;
+    } else {
+        start = ClipStartPos > 0 ? ClipStartPos - 1 : 0;
+    }
+    if (!CanCreateBeside(finalName))
+        finalName = RelocateName(composed, g.AppPath);
+    QFile::remove(IndexFileFor(finalName));
+    ClipSource source;
+    source.path = g.VideoFile;
+    source.streamHeader = g.StreamHeader;
+    source.muxed = g.Muxed;
+    source.durationSeconds = g.DurationSeconds;
+    source.scrDurationSeconds = g.ScrDurationSeconds;
+    source.frameRate = g.FrameRate;
+    source.clipStartScr = g.ClipStartScr;
+    ExtractClip(n, start, source, finalName);
+
+    // Back to the picture that was shown.
+    MpegLib().OpenDecoder(false);
+    MpegLib().SeekAndRender(SeekTarget(CurrentPos));
+    SliderBusy = FlagTrue;
+    UsePreviewPos = FlagFalse;
+    Slider1->setValue(BytesPerStep > 0 ? int(std::floor(double(CurrentPos) / BytesPerStep)) : 0);
+    SliderBusy = FlagFalse;
+    QApplication::restoreOverrideCursor();
+}

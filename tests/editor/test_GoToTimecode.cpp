@@ -1,0 +1,132 @@
+#include "chapters/Timecode.h"
+#include "support/EditorFixture.h"
+#include "support/GopReference.h"
+
+#include <QLineEdit>
+#include <cmath>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Gop {
+    qint64 pos; // 1-based, as the editor keeps it
+    QString text;
+    double seconds;
+};
+
+// Every valid GOP header of the file with its timecode, from a plain byte scan.
+std::vector<Gop> ScanGops(const QString& path) {
+    std::vector<GopReference::Header> headers;
+    GopReference::CollectHeaders(ReadAll(path), 0, headers);
+    const Global_var_module& g = GlobalVars();
+    std::vector<Gop> gops;
+    for (const auto& h : headers) {
+        if (!h.tc.valid)
+            continue;
+        const QString text =
+            GopTimecodeToText(h.tc.hours, h.tc.minutes, h.tc.seconds, h.tc.pictures, g.FrameRate,
+                              g.DropFrame != FlagFalse);
+        int s = 0;
+        TimeOfDaySeconds(text, s);
+        gops.push_back({h.offset + 1, text, s + text.mid(9).toInt() / 1000.0});
+    }
+    return gops;
+}
+
+QString TextOf(double seconds) {
+    const qint64 ms = qint64(std::llround(seconds * 1000));
+    return QStringLiteral("%1:%2:%3.%4")
+        .arg(ms / 3600000, 2, 10, QChar(u'0'))
+        .arg(ms / 60000 % 60, 2, 10, QChar(u'0'))
+        .arg(ms / 1000 % 60, 2, 10, QChar(u'0'))
+        .arg(ms % 1000, 3, 10, QChar(u'0'));
+}
+
+class GoTo : public ::testing::TestWithParam<const char*> {
+protected:
+    EditorFixture fx;
+};
+
+TEST_P(GoTo, LandsOnTheGopTheSearchChooses) {
+    const QString video = TestVideo(QString::fromLatin1(GetParam()));
+    ASSERT_TRUE(fx.Start(video));
+    MpegLibForm& f = *fx.form;
+    const std::vector<Gop> gops = ScanGops(video);
+    ASSERT_GT(gops.size(), 5u);
+
+    // Exactly the time of a GOP: that GOP (the zero time goes to the file start).
+    for (const Gop& gop : gops) {
+        if (gop.text == u"00:00:00.000")
+            continue;
+        ASSERT_TRUE(f.GoToTimecode(gop.text));
+        EXPECT_EQ(f.CurrentPos, gop.pos) << gop.text.toStdString();
+        EXPECT_EQ(f.Text1->text(), gop.text);
+        EXPECT_EQ(f.ClipStartPos, gop.pos);
+        EXPECT_EQ(f.AtGopStart, FlagTrue);
+    }
+    // Times in between: a real GOP, next to the time (the last one at or before it or the first
+    // one after it), unless the first GOP found on the way lay even closer.
+    const double end = gops.back().seconds;
+    for (double t = 0.137; t < end; t += end / 23.0) {
+        const QString tc = TextOf(t);
+        ASSERT_TRUE(f.GoToTimecode(tc)) << tc.toStdString();
+        const auto landed = std::find_if(gops.begin(), gops.end(),
+                                         [&](const Gop& g) { return g.pos == f.CurrentPos; });
+        ASSERT_NE(landed, gops.end()) << tc.toStdString();
+        EXPECT_EQ(f.Text1->text(), landed->text);
+        const auto after =
+            std::find_if(gops.begin(), gops.end(), [&](const Gop& g) { return g.seconds >= t; });
+        const auto before = after == gops.begin() ? after : after - 1;
+        const double bracket = std::max(std::fabs(t - before->seconds),
+                                        after == gops.end() ? 0.0 : std::fabs(after->seconds - t));
+        EXPECT_LE(std::fabs(landed->seconds - t), bracket + 1e-9) << tc.toStdString();
+    }
+    EXPECT_TRUE(fx.messages.messages.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Videos, GoTo, ::testing::Values("pal.mpg", "pal.m2v", "pal_dvd.vob", "ntsc_df.mpg"),
+    [](const auto& info) {
+        return QString::fromLatin1(info.param).replace(u'.', u'_').toStdString();
+    });
+
+TEST(GoToTimecodeStart, ZeroOrUnreadableTimesGoToTheStart) {
+    EditorFixture fx;
+    ASSERT_TRUE(fx.Start(TestVideo(QStringLiteral("pal.mpg"))));
+    MpegLibForm& f = *fx.form;
+    for (const char* tc : {"00:00:00.000", "not a time", ""}) {
+        f.NextGopStep();
+        f.NextGopStep();
+        ASSERT_TRUE(f.GoToTimecode(QString::fromLatin1(tc)));
+        EXPECT_EQ(f.CurrentPos, 0);
+        EXPECT_EQ(f.Text1->text(), "00:00:00.000");
+    }
+}
+
+TEST(GoToTimecodeStart, FailsWithAMessageWithoutUsableGops) {
+    EditorFixture fx;
+    ASSERT_TRUE(fx.Start(TestVideo(QStringLiteral("pal.mpg"))));
+    MpegLibForm& f = *fx.form;
+    // The video's GOP headers vanish under the editor's feet.
+    QTemporaryDir dir;
+    const QString broken = dir.filePath(QStringLiteral("broken.mpg"));
+    QByteArray bytes = ReadAll(TestVideo(QStringLiteral("pal.mpg")));
+    bytes.replace(QByteArray::fromHex("000001B8"), QByteArray::fromHex("000001B9"));
+    ASSERT_TRUE(WriteAll(broken, bytes));
+    GlobalVars().VideoFile = broken;
+    EXPECT_FALSE(f.GoToTimecode(QStringLiteral("00:00:05.000")));
+    EXPECT_EQ(fx.messages.texts(), QStringList{"ERROR: Cannot find time 00:00:05.000 !!!"});
+}
+
+TEST(GoToTimecodeStart, TimesBeyondTheEndFailWithAMessage) {
+    EditorFixture fx;
+    ASSERT_TRUE(fx.Start(TestVideo(QStringLiteral("pal.mpg"))));
+    MpegLibForm& f = *fx.form;
+    EXPECT_FALSE(f.GoToTimecode(QStringLiteral("05:00:00.000")));
+    EXPECT_EQ(fx.messages.texts(), QStringList{"ERROR: Cannot find time 05:00:00.000 !!!"});
+    // Just after the last GOP: the last GOP.
+    ASSERT_TRUE(f.GoToTimecode(QStringLiteral("00:00:11.990")));
+    EXPECT_EQ(f.CurrentPos, GlobalVars().LastGopPos);
+}
+
+} // namespace
