@@ -182,16 +182,19 @@ bool MpegLibForm::Form_Load() {
     }
     UpdateSaveButton();
 
-    // 23: the chapters of an earlier run. (An automatic run keeps the list as it is.)
-    if (g.AutoMode == FlagFalse) {
-        if (FileExists(CellTimesPath)) {
-            if (const std::optional<QStringList> entries = ReadCellTimes(CellTimesPath)) {
-                List1->clear();
-                List1->addItems(*entries);
-            }
-        } else {
+    // 23: the chapters of an earlier run, or the times given on the command line.
+    if (g.AutoMode != FlagFalse) {
+        if (!g.ChapterTimes.isEmpty())
+            ImportChapterList();
+    } else if (FileExists(CellTimesPath)) {
+        if (const std::optional<QStringList> entries = ReadCellTimes(CellTimesPath)) {
             List1->clear();
+            List1->addItems(*entries);
         }
+    } else {
+        List1->clear();
+        if (!g.ChapterTimes.isEmpty())
+            ImportChapterList();
     }
     update();
 
@@ -208,7 +211,9 @@ bool MpegLibForm::Form_Load() {
     }
 
     // 28: the automatic run.
-    if (g.AutoMode != FlagFalse) {
+    if (List2->count() >= 1 && g.AutoMode != FlagFalse && SaveAllowed != FlagFalse) {
+        Command_CreateChapters3_Click();
+    } else if (g.AutoMode != FlagFalse) {
         ShowMessage(this, QStringLiteral("Sorry, automatic failed"));
         Timer1->setInterval(10);
         Timer1->start();

@@ -125,6 +125,9 @@ MpegLibForm::MpegLibForm(QWidget* parent) : QDialog(parent) {
     ConnectCrop();
     ConnectChapterList();
     ConnectSaveCurrent();
+    ConnectChapterCreation();
+    ConnectChapterImport();
+    ConnectPlayback();
 }
 
 MpegLibForm::~MpegLibForm() {

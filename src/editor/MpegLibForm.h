@@ -203,6 +203,31 @@ public:
     void Command_SavePic_Click();
     void Command_SavePic_KeyDown(int key);
 
+    // ---- Chapter creation (ChapterCreation.cpp) ------------------------------------------
+    void Command_CreateChapters_Click();
+    void Command_CreateChapters2_Click();
+    // Replaces the chapter list by evenly spaced chapters: every `m` minutes (by interval) or a
+    // number of them (by count).
+    void CreateChaptersAuto(bool byInterval);
+    // The run over the file-chapter list List2.
+    void Command_CreateChapters3_Click();
+
+    // ---- Chapter import (ChapterImport.cpp) ----------------------------------------------
+    // Reads the record's ChapterTimes into List2 (editor start).
+    void ImportChapterList();
+    void Command_GetChapterFile_Click();
+    void Command_GetChapterClipBoard_Click();
+
+    // ---- Playback (Playback.cpp) ---------------------------------------------------------
+    void StartPlayback();
+    void RestorePlaybackControls();
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
+
+    // ---- About ---------------------------------------------------------------------------
+    void Command1_Click();
+
     // ---- Save options (SaveOptions.cpp) --------------------------------------------------
     void UpdateSaveButton();
     void Option_Pics_Click();
@@ -223,6 +248,9 @@ private:
     void ConnectCrop();
     void ConnectChapterList();
     void ConnectSaveCurrent();
+    void ConnectChapterCreation();
+    void ConnectChapterImport();
+    void ConnectPlayback();
 
     void CreatePictures();
     void CreateChapterPanel();

@@ -1,5 +1,6 @@
 #include "editor/MpegLibForm.h"
 
+#include "editor/BusyIndicator.h"
 #include "editor/PositionSlider.h"
 #include "editor/Tag.h"
 #include "export/CellTimes.h"
@@ -131,7 +132,7 @@ void MpegLibForm::Command_SavePic_Click() {
     // 4: a clip, cut from the stream at the shown GOP.
     if (!Option_Clips->isChecked())
         return;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    BusyIndicator busy(this, LoadLangString(247));
     MpegLib().CloseDecoder();
     const QString composed = composeName(QStringLiteral(".vob"));
     QString finalName = RelocateName(composed, g.OutDir);
@@ -160,7 +161,14 @@ void MpegLibForm::Command_SavePic_Click() {
     source.scrDurationSeconds = g.ScrDurationSeconds;
     source.frameRate = g.FrameRate;
     source.clipStartScr = g.ClipStartScr;
-    ExtractClip(n, start, source, finalName);
+    // Progress by blocks against the bytes of n pictures at the video's average rate.
+    const double bytesPerPicture =
+        g.DurationSeconds > 0 && g.FrameRate > 0
+            ? double(FileLength) / (g.DurationSeconds * double(g.FrameRate))
+            : double(FileLength);
+    const qint64 planned = qMax<qint64>(1, qint64(bytesPerPicture * n));
+    ExtractClip(n, start, source, finalName,
+                [&](qint64 done) { busy.Progress(qMin(done, planned), planned); });
 
     // Back to the picture that was shown.
     MpegLib().OpenDecoder(false);
@@ -169,5 +177,4 @@ void MpegLibForm::Command_SavePic_Click() {
     UsePreviewPos = FlagFalse;
     Slider1->setValue(BytesPerStep > 0 ? int(std::floor(double(CurrentPos) / BytesPerStep)) : 0);
     SliderBusy = FlagFalse;
-    QApplication::restoreOverrideCursor();
 }
