@@ -131,15 +131,7 @@ void MpegLibForm::JumpToGop() {
 }
 
 QString MpegLibForm::FindGop(qint64 pos, SearchDirection direction, bool move) {
-    const Global_var_module& g = GlobalVars();
-    GopSearchContext context;
-    context.path = g.VideoFile;
-    context.fileLength = FileLength;
-    context.frameRate = g.FrameRate;
-    context.dropFrame = g.DropFrame != FlagFalse;
-    context.shownText = Text1->text();
-    context.currentTimecode = CurrentTimecode;
-    const GopSearchResult result = FindGopTimecode(context, pos, direction);
+    const GopSearchResult result = FindGopTimecode(SearchContext(), pos, direction);
     if (move && result.found)
         CurrentPos = result.headerPos;
     return result.timecode;

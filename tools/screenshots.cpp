@@ -1,0 +1,76 @@
+// Takes the README's screenshots of the real windows: run by scripts/screenshots.sh under a
+// virtual X server. Usage: cueboard_screenshots OUTDIR VIDEO
+#include "crop/CropDialog.h"
+#include "editor/MpegLibForm.h"
+#include "shell/GlobalVars.h"
+#include "shell/Startup.h"
+#include "viewer/MpegLibModule.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstdio>
+
+namespace {
+
+void Save(QWidget* window, const QString& path) {
+    window->show();
+    QTest::qWait(400);
+    window->grab().save(path);
+    std::printf("wrote %s\n", qPrintable(path));
+}
+
+// The editor on the video, moved to a later GOP so that the picture is not the first one.
+std::unique_ptr<MpegLibForm> OpenEditor(const QString& video, const QString& outDir, qint32 lang) {
+    Global_var_module& g = GlobalVars();
+    g = Global_var_module{};
+    g.LangBase = lang;
+    g.VideoFile = video;
+    g.OutDir = outDir;
+    g.AppPath = outDir;
+    ScanMpegHeaders(video);
+    MpegLib().CloseDecoder();
+    auto form = std::make_unique<MpegLibForm>();
+    form->Form_Load();
+    for (int i = 0; i < 30; ++i)
+        form->NextGopStep();
+    form->Command_SavePic_Click();
+    for (int i = 0; i < 25; ++i)
+        form->NextGopStep();
+    form->Command_SavePic_Click();
+    return form;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: cueboard_screenshots OUTDIR VIDEO\n");
+        return 2;
+    }
+    const QString out = QString::fromLocal8Bit(argv[1]);
+    const QString video = QString::fromLocal8Bit(argv[2]);
+    QDir().mkpath(out);
+    QTemporaryDir work;
+
+    for (const auto& [lang, name] : {std::pair{1000, "editor.png"}, std::pair{2000, "editor-de.png"}}) {
+        QTemporaryDir outDir;
+        auto form = OpenEditor(video, outDir.path(), lang);
+        Save(form.get(), QDir(out).filePath(QString::fromLatin1(name)));
+        form.reset();
+    }
+
+    QTemporaryDir outDir;
+    auto form = OpenEditor(video, outDir.path(), 1000);
+    form->show();
+    Crop_Dialog dialog({form->Check_Crop, form->Picture1, form->Picture_oben, form->Picture_unten,
+                        form->Picture_links, form->Picture_rechts},
+                       form.get());
+    Save(form.get(), QDir(out).filePath(QStringLiteral("editor-crop.png")));
+    Save(&dialog, QDir(out).filePath(QStringLiteral("crop-dialog.png")));
+    MpegLib().CloseDecoder();
+    return 0;
+}
