@@ -13,6 +13,7 @@
 #include "viewer/MpegLibModule.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -80,6 +81,49 @@ void NextGopStep(benchmark::State& state, const char* name) {
     form.hide();
     MpegLib().CloseDecoder();
 }
+
+// One press of the save button saving the shown picture as an image (no mark, so every press
+// writes the same file again): press to file written.
+void SaveImage(benchmark::State& state, const char* name) {
+    QTemporaryDir out;
+    Global_var_module& g = GlobalVars();
+    g = Global_var_module{};
+    g.VideoFile = BenchFile(name);
+    g.OutDir = out.path();
+    g.AppPath = out.path();
+    if (!ScanMpegHeaders(g.VideoFile)) {
+        state.SkipWithError("not an MPEG-2 video: missing bench file?");
+        return;
+    }
+    MpegLibForm form;
+    if (!form.Form_Load()) {
+        state.SkipWithError("the editor did not load the video");
+        return;
+    }
+    form.show();
+    QApplication::processEvents();
+    for (int i = 0; i < 20; ++i)
+        form.Command_NextIFrame_Click();
+    form.Check_NoChapter->setChecked(true);
+    std::vector<double> pressesMs;
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        clock.start();
+        form.Command_SavePic_Click();
+        const qint64 ns = clock.nsecsElapsed();
+        state.SetIterationTime(double(ns) / 1e9);
+        pressesMs.push_back(double(ns) / 1e6);
+    }
+    std::sort(pressesMs.begin(), pressesMs.end());
+    state.counters["median_ms"] = Percentile(pressesMs, 50);
+    form.hide();
+    MpegLib().CloseDecoder();
+}
+
+BENCHMARK_CAPTURE(SaveImage, vob, "demo.vob")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(50)
+    ->UseManualTime();
 
 BENCHMARK_CAPTURE(NextGopStep, vob, "demo.vob")
     ->Unit(benchmark::kMillisecond)

@@ -29,7 +29,7 @@ fi
 # Warm the page cache.
 cat "$dir/demo.vob" >/dev/null
 cat "$dir/demo.mpg" "$dir/demo.m2v" "$dir/long.vob" >/dev/null
-for bench in bench_stream bench_viewer bench_export; do
+for bench in bench_stream bench_viewer bench_export bench_navigation bench_playback; do
     CUEBOARD_BENCH_DIR=$dir "$build/bench/$bench" --benchmark_repetitions=${REPS:-5} \
         --benchmark_report_aggregates_only=true "$@"
 done

@@ -1,6 +1,7 @@
 #include "crop/CropDialog.h"
 
 #include "crop/CropSettings.h"
+#include "crop/CropSup.h"
 #include "shell/GlobalVars.h"
 #include "shell/LangStrings.h"
 #include "viewer/PictureBox.h"
@@ -286,7 +287,12 @@ void Crop_Dialog::Command_SetToOrvel_Click() {
     WriteAutoCropVal(AutoCropValText(Text2->text(), Text1->text(), Text3->text(), Text4->text()));
 }
 
-void Crop_Dialog::Command_CreateCropSUP_Click() {}
+void Crop_Dialog::Command_CreateCropSUP_Click() {
+    // The file lies beside the video; the button shows no message either way.
+    const Global_var_module& g = GlobalVars();
+    WriteCropSup(CropSupPath(g.VideoFile), g.VideoHeight, g.DurationSeconds, g.CropTop,
+                 g.CropBottom);
+}
 
 void Crop_Dialog::OKButton_Click() {
     accept();

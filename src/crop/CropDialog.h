@@ -50,8 +50,7 @@ public:
     void Command_Black_Click();
     void Command_White_Click();
     void Command_SetToOrvel_Click();
-    // Writes the crop subtitle file. The writer is not part of the program yet; until it is,
-    // the button does nothing.
+    // Writes the crop subtitle file beside the video (no message either way).
     void Command_CreateCropSUP_Click();
     void OKButton_Click();
 

@@ -6,6 +6,20 @@
 #include <emmintrin.h>
 #endif
 
+namespace {
+
+// The searches scan for the pattern's first non-zero byte (the 01 of a start code) and compare
+// the whole pattern only there: zero bytes are common in video data and fill the holes of sparse
+// files, the 01 of a start code is rare.
+qsizetype AnchorOf(QByteArrayView pattern) {
+    qsizetype anchor = 0;
+    while (anchor < pattern.size() - 1 && pattern[anchor] == 0)
+        ++anchor;
+    return anchor;
+}
+
+} // namespace
+
 qsizetype FindFirst(QByteArrayView block, QByteArrayView pattern, qsizetype from) {
     if (from < 1)
         from = 1;
@@ -13,11 +27,7 @@ qsizetype FindFirst(QByteArrayView block, QByteArrayView pattern, qsizetype from
     const qsizetype m = pattern.size();
     if (m == 0 || from - 1 + m > n)
         return 0;
-    // Scan for the first non-zero byte of the pattern (the 01 of a start code) with memchr, which
-    // is far faster than a general search over the long zero runs of padding and sparse files.
-    qsizetype anchor = 0;
-    while (anchor < m - 1 && pattern[anchor] == 0)
-        ++anchor;
+    const qsizetype anchor = AnchorOf(pattern);
     const char* data = block.data();
     const char key = pattern[anchor];
     qsizetype at = from - 1 + anchor; // where the anchor byte of the first candidate would be
@@ -39,11 +49,7 @@ qsizetype FindLastEndingBy(QByteArrayView block, QByteArrayView pattern, qsizety
     const qsizetype end = qMin(endAtMost, block.size());
     if (m == 0 || end < m)
         return 0;
-    // Anchor the backward scan on the first non-zero byte of the pattern: zero bytes are common
-    // in video data, the 01 of a start code is not.
-    qsizetype anchor = 0;
-    while (anchor < m - 1 && pattern[anchor] == 0)
-        ++anchor;
+    const qsizetype anchor = AnchorOf(pattern);
     const char* data = block.data();
     const char key = pattern[anchor];
     // Candidate starts run from end - m down to 0; the anchor byte of start i is at i + anchor.
@@ -75,9 +81,7 @@ namespace {
 // compared in full.
 qsizetype CountAll(const char* data, qsizetype size, QByteArrayView pattern, qsizetype begin) {
     const qsizetype m = pattern.size();
-    qsizetype anchor = 0;
-    while (anchor < m - 1 && pattern[anchor] == 0)
-        ++anchor;
+    const qsizetype anchor = AnchorOf(pattern);
     const qsizetype firstStart = begin;
     const qsizetype lastStart = size - m;
     qsizetype count = 0;
