@@ -69,10 +69,14 @@ void MpegLibModule::DrawFrameBuffer() {
     }
     const int width = FrameInfo.Width;
     const int height = FrameInfo.Height;
-    QImage& image = picture1_->pictureToFill(width, height);
+    if (rows_.width() != width || rows_.height() != height)
+        rows_ = QImage(width, height, QImage::Format_BGR888);
     const size_t rowBytes = size_t(width) * 3;
     // The buffer holds the last row first.
     for (int y = 0; y < height; ++y)
-        std::memcpy(image.scanLine(y), bytes + size_t(height - 1 - y) * rowBytes, rowBytes);
+        std::memcpy(rows_.scanLine(y), bytes + size_t(height - 1 - y) * rowBytes, rowBytes);
+    // The picture box keeps 32-bit pixels, which the screen takes without converting again at
+    // every paint (Qt's own converter does this far faster than a paint of 24-bit pixels).
+    picture1_->setPicture(rows_.convertToFormat(QImage::Format_RGB32));
     picture1_->repaint();
 }

@@ -3,6 +3,7 @@
 #include "stream/Flag.h"
 #include "viewer/Mpeg2Decoder.h"
 
+#include <QImage>
 #include <QtGlobal>
 
 class PictureBox;
@@ -54,6 +55,7 @@ private:
 
     Mpeg2Decoder decoder_;
     PictureBox* picture1_ = nullptr;
+    QImage rows_; // the decoded picture turned top-down, before it becomes the shown picture
 };
 
 // The module of this run.

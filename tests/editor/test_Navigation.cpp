@@ -41,7 +41,7 @@ constexpr quint64 FnvStart = 14695981039346656037ULL;
 
 // The picture the editor shows, top row first, blue-green-red bytes.
 quint64 ShownHash(const MpegLibForm& form) {
-    const QImage& image = form.Picture1->picture();
+    const QImage image = form.Picture1->picture().convertToFormat(QImage::Format_BGR888);
     quint64 hash = FnvStart;
     for (int y = 0; y < image.height(); ++y)
         hash = Fnv(hash, image.constScanLine(y), size_t(image.width()) * 3);
