@@ -1,8 +1,7 @@
-#include "editor/MpegLibForm.h"
+#include "shell/ChooserWindow.h"
 #include "shell/CommandLine.h"
 #include "shell/GlobalVars.h"
 #include "shell/LangStrings.h"
-#include "shell/MessageSeam.h"
 #include "shell/Startup.h"
 #include "stream/FileAccess.h"
 
@@ -96,25 +95,6 @@ int RunScriptOption(const QStringList& args) {
     return -1;
 }
 
-// Scans the video named on the command line and opens the editor on it; a video the editor
-// cannot show gets the chooser's message and ends the program.
-int StartFromCommandLine() {
-    Global_var_module& record = GlobalVars();
-    if (!ScanMpegHeaders(record.VideoFile)) {
-        ShowMessage(nullptr, LoadLangString(201));
-        return 1;
-    }
-    if (record.MpegType != u"2") {
-        ShowMessage(nullptr, LoadLangString(200));
-        return 1;
-    }
-    MpegLibForm editor;
-    if (!editor.Form_Load())
-        return 1;
-    editor.exec();
-    return 0;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -139,10 +119,11 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName(QStringLiteral("Cueboard"));
 
-    if (!RunStartup(CommandLineText(args), GlobalVars())) {
-        PrintLine(stderr, QStringLiteral("cueboard: no video named or the video does not exist "
-                                         "(see cueboard --help)"));
-        return 1;
-    }
-    return StartFromCommandLine();
+    // The chooser's load step settles the run; a video named on the command line is opened in
+    // the editor once the chooser is shown, and closing the chooser ends the program.
+    frmTest chooser;
+    chooser.Form_Load(CommandLineText(args));
+    chooser.show();
+    app.exec();
+    return chooser.ExitCode;
 }

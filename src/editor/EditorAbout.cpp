@@ -1,4 +1,8 @@
 #include "editor/MpegLibForm.h"
 
-// Placeholder body so that the library links while the about box is being written.
-void MpegLibForm::Command1_Click() {}
+#include "shell/AboutDialog.h"
+
+void MpegLibForm::Command1_Click() {
+    Dialog_About about(this);
+    about.exec();
+}

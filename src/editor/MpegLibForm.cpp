@@ -128,6 +128,7 @@ MpegLibForm::MpegLibForm(QWidget* parent) : QDialog(parent) {
     ConnectChapterCreation();
     ConnectChapterImport();
     ConnectPlayback();
+    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
 }
 
 MpegLibForm::~MpegLibForm() {

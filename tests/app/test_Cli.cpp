@@ -114,25 +114,70 @@ TEST_F(Cli, HelpAndVersionCountOnlyAsFirstArgument) {
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(run.out.startsWith(QStringLiteral("Cueboard ")));
     // After a video, "--help" is just part of the front-end's command line.
-    run =
-        RunCueboard({TestVideo(QStringLiteral("pal.m2v")), QStringLiteral("--help")}, home.path());
+    run = RunCueboard({TestVideo(QStringLiteral("notmpeg.bin")),
+                       QStringLiteral("/outdir=") + home.path(), QStringLiteral("--help")},
+                      home.path());
+    EXPECT_EQ(run.exitCode, 1);
     EXPECT_FALSE(run.out.contains(QStringLiteral("Usage:")));
+    EXPECT_TRUE(run.err.contains(QStringLiteral("No sequence header found!")))
+        << run.err.toStdString();
 }
 
 TEST_F(Cli, VideosTheEditorCannotShowAreRefused) {
+    // An MPEG-2 stream with its sequence header but without any GOP header: the chooser takes
+    // it, the editor refuses it.
+    const QByteArray stream = ReadAll(TestVideo(QStringLiteral("pal.m2v")));
+    const qsizetype gop = stream.indexOf(QByteArray::fromHex("000001B8"));
+    ASSERT_GT(gop, 0);
+    const QString noGop = QDir(home.path()).filePath(QStringLiteral("nogop.m2v"));
+    ASSERT_TRUE(WriteAll(noGop, stream.left(gop) + QByteArray(4096, '\0')));
     const struct {
         QString video;
         const char* message;
     } cases[] = {
         {TestVideo(QStringLiteral("notmpeg.bin")), "No sequence header found!"},
         {TestVideo(QStringLiteral("mpeg1.mpg")), "Only MPEG2 videos can be used"},
-        {QDir(home.path()).filePath(QStringLiteral("nothing.mpg")), "no video named"},
+        {noGop, "No GOP Header found"},
     };
     for (const auto& c : cases) {
         const ProgramRun run = RunCueboard({c.video}, home.path());
         EXPECT_EQ(run.exitCode, 1) << c.video.toStdString();
-        EXPECT_TRUE(run.err.contains(QString::fromLatin1(c.message))) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(QStringLiteral("cueboard: ") + QString::fromLatin1(c.message)))
+            << run.err.toStdString();
+        EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
     }
+}
+
+TEST_F(Cli, AutomaticRunWritesTheChaptersAndEnds) {
+    const QString out = QDir(home.path()).filePath(QStringLiteral("out"));
+    ASSERT_TRUE(QDir().mkpath(out));
+    const ProgramRun run =
+        RunCueboard({TestVideo(QStringLiteral("pal.m2v")), QStringLiteral("/outdir=") + out,
+                     QStringLiteral("/chapters=00:00:00.000,00:00:02.000"),
+                     QStringLiteral("/markonly"), QStringLiteral("/auto")},
+                    home.path());
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QByteArray cellTimes = ReadAll(QDir(out).filePath(QStringLiteral("pal_Celltimes.txt")));
+    const QList<QByteArray> lines = cellTimes.trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 2) << cellTimes.constData();
+    EXPECT_TRUE(lines[0].startsWith("00:00:00.000"));
+    EXPECT_TRUE(lines[1].startsWith("00:00:02")); // the GOP nearest the time
+}
+
+TEST_F(Cli, WithoutAUsableVideoTheChooserStaysOpen) {
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TMPDIR"), home.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home.path());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    process.setProcessEnvironment(env);
+    process.start(CueboardBinary(), {QDir(home.path()).filePath(QStringLiteral("nothing.mpg"))});
+    ASSERT_TRUE(process.waitForStarted());
+    EXPECT_FALSE(process.waitForFinished(1500)) << "the program ended instead of waiting";
+    process.kill();
+    process.waitForFinished();
+    EXPECT_FALSE(QString::fromLocal8Bit(process.readAllStandardError()).contains(u"cueboard:"));
 }
 
 TEST_F(Cli, SecondCopyEndsAtOnceAndSilently) {
@@ -148,10 +193,11 @@ TEST_F(Cli, SecondCopyEndsAtOnceAndSilently) {
     EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
     EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
     held.reset();
-    // With the first copy gone the start goes on (and here fails for the missing video).
-    const ProgramRun again = RunCueboard({missing}, home.path());
+    // With the first copy gone the start goes on, here to the chooser's refusal of the file.
+    const ProgramRun again = RunCueboard({TestVideo(QStringLiteral("notmpeg.bin"))}, home.path());
     EXPECT_EQ(again.exitCode, 1);
-    EXPECT_FALSE(again.err.isEmpty());
+    EXPECT_TRUE(again.err.contains(QStringLiteral("No sequence header found!")))
+        << again.err.toStdString();
 }
 
 } // namespace
