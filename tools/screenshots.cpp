@@ -2,12 +2,14 @@
 // virtual X server. Usage: cueboard_screenshots OUTDIR VIDEO
 #include "crop/CropDialog.h"
 #include "editor/MpegLibForm.h"
+#include "shell/ChooserWindow.h"
 #include "shell/GlobalVars.h"
 #include "shell/Startup.h"
 #include "viewer/MpegLibModule.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QPixmap>
 #include <QTemporaryDir>
 #include <QTest>
@@ -56,7 +58,20 @@ int main(int argc, char** argv) {
     QDir().mkpath(out);
     QTemporaryDir work;
 
-    for (const auto& [lang, name] : {std::pair{1000, "editor.png"}, std::pair{2000, "editor-de.png"}}) {
+    {
+        // The chooser on the demo's folder, the demo selected and reported.
+        QDir::setCurrent(QFileInfo(video).absolutePath());
+        frmTest chooser;
+        chooser.Form_Load(QString());
+        chooser.SetDir1Path(QFileInfo(video).absolutePath());
+        chooser.show();
+        QTest::qWait(800);
+        chooser.File1_Click();
+        Save(&chooser, QDir(out).filePath(QStringLiteral("chooser.png")));
+    }
+
+    for (const auto& [lang, name] :
+         {std::pair{1000, "editor.png"}, std::pair{2000, "editor-de.png"}}) {
         QTemporaryDir outDir;
         auto form = OpenEditor(video, outDir.path(), lang);
         Save(form.get(), QDir(out).filePath(QString::fromLatin1(name)));
