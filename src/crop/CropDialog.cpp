@@ -2,6 +2,7 @@
 
 #include "crop/CropSettings.h"
 #include "crop/CropSup.h"
+#include "shell/Controls.h"
 #include "shell/GlobalVars.h"
 #include "shell/LangStrings.h"
 #include "viewer/PictureBox.h"
@@ -25,18 +26,6 @@ constexpr int SmallStep = 1;
 constexpr int LargeStep = 8;
 constexpr int MarginTextWidth = 44;
 constexpr int ScrollBarLength = 120;
-
-template <class T> T* Make(QWidget* parent, const char* name) {
-    auto* widget = new T(parent);
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
-
-template <class T> T* Make(QWidget* parent, const char* name, const QString& text) {
-    auto* widget = new T(text, parent);
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
 
 // Qt's horizontal scroll bar steps its value down on the right arrow key (its controls are
 // inverted to suit the mouse wheel); here the arrow keys move the thumb the way they point.
@@ -76,7 +65,7 @@ QScrollBar* MakeMarginBar(QWidget* parent, const char* name, Qt::Orientation ori
 }
 
 QLineEdit* MakeMarginText(QWidget* parent, const char* name) {
-    auto* text = Make<QLineEdit>(parent, name);
+    auto* text = MakeControl<QLineEdit>(parent, name);
     text->setFixedWidth(MarginTextWidth);
     text->setAlignment(Qt::AlignCenter);
     return text;
@@ -117,20 +106,21 @@ Crop_Dialog::MarginControls Crop_Dialog::Controls(CropSide side) const {
 }
 
 void Crop_Dialog::CreateControls() {
-    Command_Black = Make<QPushButton>(this, "Command_Black");
-    Command_White = Make<QPushButton>(this, "Command_White");
-    Command_SetToOrvel = Make<QPushButton>(this, "Command_SetToOrvel", QStringLiteral("--> Orvel"));
+    Command_Black = MakeControl<QPushButton>(this, "Command_Black");
+    Command_White = MakeControl<QPushButton>(this, "Command_White");
+    Command_SetToOrvel =
+        MakeControl<QPushButton>(this, "Command_SetToOrvel", QStringLiteral("--> Orvel"));
     Command_CreateCropSUP =
-        Make<QPushButton>(this, "Command_CreateCropSUP", QStringLiteral("Create CropSUP"));
+        MakeControl<QPushButton>(this, "Command_CreateCropSUP", QStringLiteral("Create CropSUP"));
     Command_CreateCropSUP->setEnabled(false);
-    OKButton = Make<QPushButton>(this, "OKButton", QStringLiteral("OK"));
+    OKButton = MakeControl<QPushButton>(this, "OKButton", QStringLiteral("OK"));
     OKButton->setDefault(true);
 
-    Label0 = Make<QLabel>(this, "Label0");
-    Label1 = Make<QLabel>(this, "Label1");
-    Label2 = Make<QLabel>(this, "Label2");
-    Label4 = Make<QLabel>(this, "Label4", QStringLiteral("Aspect:"));
-    Label5 = Make<QLabel>(this, "Label5");
+    Label0 = MakeControl<QLabel>(this, "Label0");
+    Label1 = MakeControl<QLabel>(this, "Label1");
+    Label2 = MakeControl<QLabel>(this, "Label2");
+    Label4 = MakeControl<QLabel>(this, "Label4", QStringLiteral("Aspect:"));
+    Label5 = MakeControl<QLabel>(this, "Label5");
 
     Text1 = MakeMarginText(this, "Text1");
     Text2 = MakeMarginText(this, "Text2");

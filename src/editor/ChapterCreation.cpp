@@ -1,5 +1,7 @@
 #include "editor/MpegLibForm.h"
 
+#include "editor/ListEntries.h"
+
 #include "chapters/ChapterPlan.h"
 #include "chapters/Timecode.h"
 #include "editor/BusyIndicator.h"
@@ -45,13 +47,6 @@ std::optional<double> SecondsOf(const QString& timecode) {
     if (!TimeOfDaySeconds(timecode, seconds))
         return std::nullopt;
     return seconds + LeadingNumber(QStringLiteral("0.") + timecode.mid(9));
-}
-
-QStringList EntriesOf(const QListWidget* list) {
-    QStringList entries;
-    for (int i = 0; i < list->count(); ++i)
-        entries << list->item(i)->text();
-    return entries;
 }
 
 // A run makes every chapter anew: no icon stays, element 0 is hidden and unused.

@@ -1,5 +1,7 @@
 #include "editor/MpegLibForm.h"
 
+#include "editor/ListEntries.h"
+
 #include "editor/PositionSlider.h"
 #include "editor/Tag.h"
 #include "editor/Twips.h"
@@ -20,13 +22,6 @@ namespace {
 
 constexpr double IconBaseTwips = 195;
 constexpr double IconSpanTwips = 12450;
-
-QStringList EntriesOf(const QListWidget* list) {
-    QStringList entries;
-    for (int i = 0; i < list->count(); ++i)
-        entries << list->item(i)->text();
-    return entries;
-}
 
 QString SelectedText(const QListWidget* list) {
     const QListWidgetItem* item = list->currentItem();

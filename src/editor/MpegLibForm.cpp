@@ -2,6 +2,7 @@
 
 #include "editor/PositionSlider.h"
 #include "editor/Twips.h"
+#include "shell/Controls.h"
 #include "viewer/MpegLibModule.h"
 #include "viewer/PictureBox.h"
 
@@ -27,18 +28,6 @@ constexpr double IconSizeTwips = 375;
 constexpr double IconTopTwips = 1015;
 constexpr double IconLeftTwips = 195;
 
-template <class T> T* Make(QWidget* parent, const char* name) {
-    auto* widget = new T(parent);
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
-
-template <class T> T* Make(QWidget* parent, const char* name, const QString& text) {
-    auto* widget = new T(text, parent);
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
-
 template <class T> T* Place(T* widget, int left, int top, int width, int height) {
     widget->setGeometry(left, top, width, height);
     return widget;
@@ -59,7 +48,7 @@ QFont BoldSymbol(const QWidget* widget) {
 }
 
 PictureBox* HiddenPictureBox(QWidget* parent, const char* name, QColor color) {
-    auto* box = Make<PictureBox>(parent, name);
+    auto* box = MakeControl<PictureBox>(parent, name);
     box->setBackColor(color);
     box->setFocusPolicy(Qt::NoFocus);
     box->hide();
@@ -67,7 +56,7 @@ PictureBox* HiddenPictureBox(QWidget* parent, const char* name, QColor color) {
 }
 
 QListWidget* SortedList(QWidget* parent, const char* name) {
-    auto* list = Make<QListWidget>(parent, name);
+    auto* list = MakeControl<QListWidget>(parent, name);
     list->setSortingEnabled(true);
     return list;
 }
@@ -83,7 +72,7 @@ MpegLibForm::MpegLibForm(QWidget* parent) : QDialog(parent) {
     setGeometry(WindowGeometry);
 
     CreatePictures();
-    Slider1 = Make<PositionSlider>(this, "Slider1");
+    Slider1 = MakeControl<PositionSlider>(this, "Slider1");
     CreateChapterPanel();
     CreateTopRow();
     CreateListPanel();
@@ -99,7 +88,7 @@ MpegLibForm::MpegLibForm(QWidget* parent) : QDialog(parent) {
     Picture_rechts = Place(HiddenPictureBox(this, "Picture_rechts", Qt::white),
                            frame.right() + 1 - 8, frame.top(), 8, frame.height());
 
-    Text3 = Place(Make<QLineEdit>(this, "Text3", QStringLiteral("00:00:00")), 8, 27, 64, 19);
+    Text3 = Place(MakeControl<QLineEdit>(this, "Text3", QStringLiteral("00:00:00")), 8, 27, 64, 19);
     Text3->setReadOnly(true);
     Text3->setAlignment(Qt::AlignCenter);
     Text3->setFocusPolicy(Qt::NoFocus);
@@ -161,50 +150,54 @@ void MpegLibForm::closeEvent(QCloseEvent* event) {
 void MpegLibForm::CreatePictures() {
     // The frame view takes the focus so that the arrow keys step through the video; its size
     // follows the opened video (a PAL picture until then).
-    Picture1 = Place(Make<PictureBox>(this, "Picture1"), 8, 96, 720, 576);
+    Picture1 = Place(MakeControl<PictureBox>(this, "Picture1"), 8, 96, 720, 576);
     Picture2 = Place(HiddenPictureBox(this, "Picture2", Qt::black), 536, 24, 9, 9);
     Picture3 = Place(HiddenPictureBox(this, "Picture3", Qt::black), 548, 24, 9, 9);
 }
 
 void MpegLibForm::CreateChapterPanel() {
-    Shape1 = Make<QFrame>(this, "Shape1");
+    Shape1 = MakeControl<QFrame>(this, "Shape1");
     Shape1->setFrameStyle(QFrame::Box | QFrame::Plain);
     Shape1->setLineWidth(1);
     Shape1->setAttribute(Qt::WA_TransparentForMouseEvents);
 
-    Label4 = Make<QLabel>(this, "Label4",
-                          QStringLiteral("Automatic  creation WARNING: Deletes old Chapter List"));
+    Label4 = MakeControl<QLabel>(
+        this, "Label4", QStringLiteral("Automatic  creation WARNING: Deletes old Chapter List"));
     Label4->setWordWrap(true);
     Label4->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
 
-    Frame1 = Make<QGroupBox>(this, "Frame1", QStringLiteral("Create # Chapters"));
-    Label6 = Place(Make<QLabel>(Frame1, "Label6", QStringLiteral("Create")), 5, 24, 40, 17);
+    Frame1 = MakeControl<QGroupBox>(this, "Frame1", QStringLiteral("Create # Chapters"));
+    Label6 = Place(MakeControl<QLabel>(Frame1, "Label6", QStringLiteral("Create")), 5, 24, 40, 17);
     Text_NumChap =
-        Place(Make<QLineEdit>(Frame1, "Text_NumChap", QStringLiteral("10")), 46, 22, 24, 19);
-    Label7 = Place(Make<QLabel>(Frame1, "Label7", QStringLiteral("Chapters")), 72, 24, 54, 17);
+        Place(MakeControl<QLineEdit>(Frame1, "Text_NumChap", QStringLiteral("10")), 46, 22, 24, 19);
+    Label7 =
+        Place(MakeControl<QLabel>(Frame1, "Label7", QStringLiteral("Chapters")), 72, 24, 54, 17);
     Command_CreateChapters =
-        Place(Make<QPushButton>(Frame1, "Command_CreateChapters", QStringLiteral("Start")), 5, 48,
-              119, 25);
+        Place(MakeControl<QPushButton>(Frame1, "Command_CreateChapters", QStringLiteral("Start")),
+              5, 48, 119, 25);
 
-    Frame2 = Make<QGroupBox>(this, "Frame2", QStringLiteral("Create a Chapter for"));
-    Label3 = Place(Make<QLabel>(Frame2, "Label3", QStringLiteral("each")), 5, 24, 31, 17);
+    Frame2 = MakeControl<QGroupBox>(this, "Frame2", QStringLiteral("Create a Chapter for"));
+    Label3 = Place(MakeControl<QLabel>(Frame2, "Label3", QStringLiteral("each")), 5, 24, 31, 17);
     Text_ChapTime =
-        Place(Make<QLineEdit>(Frame2, "Text_ChapTime", QStringLiteral("5")), 38, 22, 28, 19);
-    Label2 = Place(Make<QLabel>(Frame2, "Label2", QStringLiteral("minutes")), 70, 24, 54, 17);
+        Place(MakeControl<QLineEdit>(Frame2, "Text_ChapTime", QStringLiteral("5")), 38, 22, 28, 19);
+    Label2 =
+        Place(MakeControl<QLabel>(Frame2, "Label2", QStringLiteral("minutes")), 70, 24, 54, 17);
     Command_CreateChapters2 =
-        Place(Make<QPushButton>(Frame2, "Command_CreateChapters2", QStringLiteral("Start")), 5, 48,
-              119, 25);
+        Place(MakeControl<QPushButton>(Frame2, "Command_CreateChapters2", QStringLiteral("Start")),
+              5, 48, 119, 25);
 
     // Three buttons share the frame's width: a point smaller keeps their captions whole.
-    Frame3 = Make<QGroupBox>(this, "Frame3", QStringLiteral("Get File/Clipboard"));
-    Command_GetChapterFile = Place(
-        Make<QPushButton>(Frame3, "Command_GetChapterFile", QStringLiteral("File")), 4, 20, 27, 24);
+    Frame3 = MakeControl<QGroupBox>(this, "Frame3", QStringLiteral("Get File/Clipboard"));
+    Command_GetChapterFile =
+        Place(MakeControl<QPushButton>(Frame3, "Command_GetChapterFile", QStringLiteral("File")), 4,
+              20, 27, 24);
     Command_GetChapterClipBoard =
-        Place(Make<QPushButton>(Frame3, "Command_GetChapterClipBoard", QStringLiteral("Clipboard")),
+        Place(MakeControl<QPushButton>(Frame3, "Command_GetChapterClipBoard",
+                                       QStringLiteral("Clipboard")),
               33, 20, 58, 24);
     Command_CreateChapters3 =
-        Place(Make<QPushButton>(Frame3, "Command_CreateChapters3", QStringLiteral("Start")), 93, 20,
-              32, 24);
+        Place(MakeControl<QPushButton>(Frame3, "Command_CreateChapters3", QStringLiteral("Start")),
+              93, 20, 32, 24);
     for (QPushButton* button :
          {Command_GetChapterFile, Command_GetChapterClipBoard, Command_CreateChapters3})
         button->setFont(PointSmaller(button, 1));
@@ -213,40 +206,47 @@ void MpegLibForm::CreateChapterPanel() {
 }
 
 void MpegLibForm::CreateTopRow() {
-    Check_UseOffset = Make<QCheckBox>(this, "Check_UseOffset", QStringLiteral("Use TimeOffset"));
+    Check_UseOffset =
+        MakeControl<QCheckBox>(this, "Check_UseOffset", QStringLiteral("Use TimeOffset"));
     Check_UseOffset->hide();
-    Text1 = Place(Make<QLineEdit>(this, "Text1", QStringLiteral("00:00:00.000")), 8, 3, 121, 19);
+    Text1 =
+        Place(MakeControl<QLineEdit>(this, "Text1", QStringLiteral("00:00:00.000")), 8, 3, 121, 19);
 
     // The fixed places leave this box only the strip above the crop box.
-    Check_ScaleRGB =
-        Place(Make<QCheckBox>(this, "Check_ScaleRGB", QStringLiteral("ScaleRGB")), 136, 0, 90, 17);
+    Check_ScaleRGB = Place(
+        MakeControl<QCheckBox>(this, "Check_ScaleRGB", QStringLiteral("ScaleRGB")), 136, 0, 90, 17);
     Check_ScaleRGB->setChecked(true); // the decoder starts with RGB scaling on
-    Check_Crop = Make<QCheckBox>(this, "Check_Crop", QStringLiteral("Crop"));
-    Command_CropDialog = Make<QPushButton>(this, "Command_CropDialog", QStringLiteral("..."));
+    Check_Crop = MakeControl<QCheckBox>(this, "Check_Crop", QStringLiteral("Crop"));
+    Command_CropDialog =
+        MakeControl<QPushButton>(this, "Command_CropDialog", QStringLiteral("..."));
     Command_CropDialog->setFont(PointSmaller(Command_CropDialog, 2));
 
-    Command_StepBack = Make<QPushButton>(this, "Command_StepBack", QStringLiteral("\u2B05"));
+    Command_StepBack = MakeControl<QPushButton>(this, "Command_StepBack", QStringLiteral("\u2B05"));
     Command_StepBack->setFont(BoldSymbol(Command_StepBack));
-    Command_NextIFrame = Make<QPushButton>(this, "Command_NextIFrame", QStringLiteral("\u27A1"));
+    Command_NextIFrame =
+        MakeControl<QPushButton>(this, "Command_NextIFrame", QStringLiteral("\u27A1"));
     Command_NextIFrame->setFont(BoldSymbol(Command_NextIFrame));
-    Command_NextFrame = Make<QPushButton>(this, "Command_NextFrame", QStringLiteral("\u2192"));
-    Command2 = Make<QPushButton>(this, "Command2", QStringLiteral("Play"));
-    Command3 = Make<QPushButton>(this, "Command3", QStringLiteral("Stop"));
+    Command_NextFrame =
+        MakeControl<QPushButton>(this, "Command_NextFrame", QStringLiteral("\u2192"));
+    Command2 = MakeControl<QPushButton>(this, "Command2", QStringLiteral("Play"));
+    Command3 = MakeControl<QPushButton>(this, "Command3", QStringLiteral("Stop"));
 
-    Option_Pics = Make<QRadioButton>(this, "Option_Pics", QStringLiteral("Images"));
-    Option_Clips = Make<QRadioButton>(this, "Option_Clips", QStringLiteral("Clips"));
+    Option_Pics = MakeControl<QRadioButton>(this, "Option_Pics", QStringLiteral("Images"));
+    Option_Clips = MakeControl<QRadioButton>(this, "Option_Clips", QStringLiteral("Clips"));
     Option_Pics->setChecked(true);
 
-    Frame4 = Make<QGroupBox>(this, "Frame4");
-    Check_ChapterOnly = Place(
-        Make<QCheckBox>(Frame4, "Check_ChapterOnly", QStringLiteral("Mark only")), 4, 4, 90, 17);
+    Frame4 = MakeControl<QGroupBox>(this, "Frame4");
+    Check_ChapterOnly =
+        Place(MakeControl<QCheckBox>(Frame4, "Check_ChapterOnly", QStringLiteral("Mark only")), 4,
+              4, 90, 17);
     Check_ChapterOnly->setToolTip(QStringLiteral("Chaptermarks only, no images or clips"));
     Check_NoChapter =
-        Place(Make<QCheckBox>(Frame4, "Check_NoChapter", QStringLiteral("No Mark")), 92, 4, 84, 17);
+        Place(MakeControl<QCheckBox>(Frame4, "Check_NoChapter", QStringLiteral("No Mark")), 92, 4,
+              84, 17);
     Check_NoChapter->setToolTip(QStringLiteral("No chapter marks, only images or clips"));
 
-    Text_Sec = Make<QLineEdit>(this, "Text_Sec", QStringLiteral("10"));
-    Text2 = Make<QLineEdit>(this, "Text2", QStringLiteral("sec"));
+    Text_Sec = MakeControl<QLineEdit>(this, "Text_Sec", QStringLiteral("10"));
+    Text2 = MakeControl<QLineEdit>(this, "Text2", QStringLiteral("sec"));
     Text2->setReadOnly(true);
     Text2->setFrame(false);
     Text2->setFocusPolicy(Qt::NoFocus);
@@ -254,37 +254,40 @@ void MpegLibForm::CreateTopRow() {
     labelLike.setColor(QPalette::Base, labelLike.color(QPalette::Window));
     Text2->setPalette(labelLike);
 
-    Command_SavePic = Make<QPushButton>(this, "Command_SavePic", QStringLiteral("Save Current"));
+    Command_SavePic =
+        MakeControl<QPushButton>(this, "Command_SavePic", QStringLiteral("Save Current"));
     // Only "No Mark" lets a save go under an existing chapter's name.
     Check_SaveAsZero =
-        Make<QCheckBox>(this, "Check_SaveAsZero", QStringLiteral("Save as 00:00:00.000"));
+        MakeControl<QCheckBox>(this, "Check_SaveAsZero", QStringLiteral("Save as 00:00:00.000"));
     Check_SaveAsZero->setEnabled(false);
 
-    Command1 = Make<QPushButton>(this, "Command1", QStringLiteral("About"));
-    Command4 = Make<QPushButton>(this, "Command4", QStringLiteral("Quit"));
+    Command1 = MakeControl<QPushButton>(this, "Command1", QStringLiteral("About"));
+    Command4 = MakeControl<QPushButton>(this, "Command4", QStringLiteral("Quit"));
     Check_SingleField =
-        Make<QCheckBox>(this, "Check_SingleField", QStringLiteral("Single Field only"));
+        MakeControl<QCheckBox>(this, "Check_SingleField", QStringLiteral("Single Field only"));
 }
 
 void MpegLibForm::CreateListPanel() {
-    Label1 = Make<QLabel>(this, "Label1", QStringLiteral("Chapterlist"));
-    Check_ChapterIcons = Make<QCheckBox>(this, "Check_ChapterIcons", QStringLiteral("Icons"));
+    Label1 = MakeControl<QLabel>(this, "Label1", QStringLiteral("Chapterlist"));
+    Check_ChapterIcons =
+        MakeControl<QCheckBox>(this, "Check_ChapterIcons", QStringLiteral("Icons"));
     // 13 pixels high: a point smaller keeps the caption inside.
     Check_ChapterIcons->setFont(PointSmaller(Check_ChapterIcons, 1));
 
     List1 = SortedList(this, "List1");
     List1->addItem(QStringLiteral("00:00:00.000"));
     // The file-chapter list and its caption stay hidden until an import fills the list.
-    Label5 = Make<QLabel>(this, "Label5", QStringLiteral("File Chapters"));
+    Label5 = MakeControl<QLabel>(this, "Label5", QStringLiteral("File Chapters"));
     Label5->hide();
     List2 = SortedList(this, "List2");
     List2->hide();
 
-    Command_Delete = Make<QPushButton>(this, "Command_Delete", QStringLiteral("Delete Chapter"));
+    Command_Delete =
+        MakeControl<QPushButton>(this, "Command_Delete", QStringLiteral("Delete Chapter"));
 }
 
 QLabel* MpegLibForm::CreateChapterIcon() {
-    auto* icon = Make<QLabel>(this, "Label8", QStringLiteral("\u25C6"));
+    auto* icon = MakeControl<QLabel>(this, "Label8", QStringLiteral("\u25C6"));
     const int size = TwipsToWholePixelsX(IconSizeTwips);
     icon->setGeometry(TwipsToWholePixelsX(IconLeftTwips), TwipsToWholePixelsY(IconTopTwips), size,
                       TwipsToWholePixelsY(IconSizeTwips));

@@ -1,5 +1,7 @@
 #include "editor/MpegLibForm.h"
 
+#include "editor/ListEntries.h"
+
 #include "editor/BusyIndicator.h"
 #include "editor/PositionSlider.h"
 #include "editor/Tag.h"
@@ -28,13 +30,6 @@
 #include <cmath>
 
 namespace {
-
-QStringList EntriesOf(const QListWidget* list) {
-    QStringList entries;
-    for (int i = 0; i < list->count(); ++i)
-        entries << list->item(i)->text();
-    return entries;
-}
 
 // Passes key presses on the save button to the window, so the arrow keys keep stepping.
 class KeyWatch : public QObject {

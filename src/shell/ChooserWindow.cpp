@@ -3,6 +3,7 @@
 #include "editor/MpegLibForm.h"
 #include "editor/Twips.h"
 #include "shell/AboutDialog.h"
+#include "shell/Controls.h"
 #include "shell/GlobalVars.h"
 #include "shell/LangStrings.h"
 #include "shell/MessageSeam.h"
@@ -30,12 +31,6 @@ constexpr int InfoLines = 14;
 constexpr double BottomMarginTwips = 50;
 constexpr int Margin = 8;
 constexpr int Gap = 6;
-
-template <class T> T* Make(QWidget* parent, const char* name) {
-    auto* widget = new T(parent);
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
 
 // The mount point of the volume that holds `path`; "/" when it cannot be told.
 QString VolumeRoot(const QString& path) {
@@ -73,7 +68,7 @@ frmTest::frmTest(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("frmTest"));
     setWindowTitle(QStringLiteral("Chapter Editor"));
 
-    Drive1 = Make<QComboBox>(this, "Drive1");
+    Drive1 = MakeControl<QComboBox>(this, "Drive1");
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
         // Containers mount single files too; only folders can be listed.
         if (volume.isValid() && volume.isReady() && QFileInfo(volume.rootPath()).isDir() &&
@@ -86,7 +81,7 @@ frmTest::frmTest(QWidget* parent) : QWidget(parent) {
     folderModel_->setObjectName(QStringLiteral("Dir1Model"));
     folderModel_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
     folderModel_->setReadOnly(true);
-    Dir1 = Make<QTreeView>(this, "Dir1");
+    Dir1 = MakeControl<QTreeView>(this, "Dir1");
     Dir1->setModel(folderModel_);
     Dir1->setHeaderHidden(true);
     for (int column = 1; column < folderModel_->columnCount(); ++column)
@@ -100,21 +95,21 @@ frmTest::frmTest(QWidget* parent) : QWidget(parent) {
     // Files that do not match are left out, not shown greyed.
     fileModel_->setNameFilterDisables(false);
     fileModel_->setReadOnly(true);
-    File1 = Make<QListView>(this, "File1");
+    File1 = MakeControl<QListView>(this, "File1");
     File1->setModel(fileModel_);
     File1->setSelectionMode(QAbstractItemView::SingleSelection);
     File1->setEditTriggers(QAbstractItemView::NoEditTriggers);
 
-    Label1 = Make<QLabel>(this, "Label1");
+    Label1 = MakeControl<QLabel>(this, "Label1");
     Label1->setTextFormat(Qt::PlainText);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label1->setText(QStringLiteral("Info"));
 
-    Command1 = Make<QPushButton>(this, "Command1");
+    Command1 = MakeControl<QPushButton>(this, "Command1");
     Command1->setText(QStringLiteral("Show / Edit Chapters"));
-    Command2 = Make<QPushButton>(this, "Command2");
+    Command2 = MakeControl<QPushButton>(this, "Command2");
     Command2->setText(QStringLiteral("Quit"));
-    Command3 = Make<QPushButton>(this, "Command3");
+    Command3 = MakeControl<QPushButton>(this, "Command3");
     Command3->setText(QStringLiteral("About"));
 
     Timer0 = new QTimer(this);

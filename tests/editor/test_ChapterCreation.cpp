@@ -5,6 +5,7 @@
 #include "viewer/Mpeg2Decoder.h"
 #include "viewer/PictureBox.h"
 
+#include "support/GopScan.h"
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDir>
@@ -18,22 +19,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+
 #include <gtest/gtest.h>
 
 namespace {
 
 const QString Zero = QStringLiteral("00:00:00.000");
-
-QStringList Entries(const QListWidget* list) {
-    QStringList entries;
-    for (int i = 0; i < list->count(); ++i)
-        entries << list->item(i)->text();
-    return entries;
-}
-
-QStringList FilesIn(const QString& folder) {
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-}
 
 QStringList IconTags(const MpegLibForm& f) {
     QStringList tags;
@@ -63,31 +54,6 @@ QStringList ExpectedFiles(const QString& stem, const QStringList& marks, const c
         files << stem + u'_' + Mark(mark) + QLatin1String(suffix);
     files.sort();
     return files;
-}
-
-struct Gop {
-    qint64 pos; // 1-based, as the editor keeps it
-    QString text;
-    double seconds;
-};
-
-// Every valid GOP header of the file with its timecode, from a plain byte scan.
-std::vector<Gop> ScanGops(const QString& path) {
-    std::vector<GopReference::Header> headers;
-    GopReference::CollectHeaders(ReadAll(path), 0, headers);
-    const Global_var_module& g = GlobalVars();
-    std::vector<Gop> gops;
-    for (const auto& h : headers) {
-        if (!h.tc.valid)
-            continue;
-        const QString text =
-            GopTimecodeToText(h.tc.hours, h.tc.minutes, h.tc.seconds, h.tc.pictures, g.FrameRate,
-                              g.DropFrame != FlagFalse);
-        int s = 0;
-        TimeOfDaySeconds(text, s);
-        gops.push_back({h.offset + 1, text, s + text.mid(9).toInt() / 1000.0});
-    }
-    return gops;
 }
 
 const Gop* GopNamed(const std::vector<Gop>& gops, const QString& text) {

@@ -20,12 +20,6 @@ namespace {
 
 const QString Zero = QStringLiteral("00:00:00.000");
 
-QStringList Entries(const QListWidget* list) {
-    QStringList entries;
-    for (int i = 0; i < list->count(); ++i)
-        entries << list->item(i)->text();
-    return entries;
-}
 
 // The file-chapter list is shown, the chapter list has made room for it, and the run over it may
 // start (when chapters may be made at all).

@@ -12,12 +12,6 @@
 
 namespace {
 
-QStringList Entries(const QListWidget* list) {
-    QStringList entries;
-    for (int i = 0; i < list->count(); ++i)
-        entries << list->item(i)->text();
-    return entries;
-}
 
 QStringList IconTags(const MpegLibForm& f) {
     QStringList tags;

@@ -25,16 +25,7 @@ QString CopyVideo(const QTemporaryDir& dir, const QString& name, const QString& 
     return target;
 }
 
-QStringList Entries(const QListWidget* list) {
-    QStringList entries;
-    for (int i = 0; i < list->count(); ++i)
-        entries << list->item(i)->text();
-    return entries;
-}
 
-QStringList FilesIn(const QString& folder) {
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
-}
 
 class EditorStart : public ::testing::Test {
 protected:

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QListWidget>
 
 QString TestVideoDir() {
     const QByteArray fromEnv = qgetenv("CUEBOARD_TEST_VIDEOS");
@@ -40,4 +41,15 @@ bool MakeSparseFile(const QString& path, qint64 size, const QByteArray& head,
             return false;
     }
     return true;
+}
+
+QStringList Entries(const QListWidget* list) {
+    QStringList entries;
+    for (int i = 0; i < list->count(); ++i)
+        entries << list->item(i)->text();
+    return entries;
+}
+
+QStringList FilesIn(const QString& folder) {
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }

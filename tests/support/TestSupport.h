@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 // Folder of the generated test videos (made by tests/fixtures/make_test_videos.sh).
 QString TestVideoDir();
@@ -15,6 +16,13 @@ QByteArray ReadAll(const QString& path);
 
 // Writes `bytes` to `path` (replacing it); false on failure.
 bool WriteAll(const QString& path, const QByteArray& bytes);
+
+// The texts of a list box, first to last.
+class QListWidget;
+QStringList Entries(const QListWidget* list);
+
+// The names of the files in a folder (hidden ones too), sorted.
+QStringList FilesIn(const QString& folder);
 
 // Makes a sparse file of `size` bytes with `head` at its start and `tail` at its end.
 bool MakeSparseFile(const QString& path, qint64 size, const QByteArray& head,
