@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 #include <QPainter>
+#include <QRegion>
 
 PictureBox::PictureBox(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -32,7 +33,11 @@ void PictureBox::setBackColor(const QColor& color) {
 
 void PictureBox::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.fillRect(rect(), backColor_);
+    // Only what the picture leaves free gets the background: a running video repaints the whole
+    // box for every picture.
+    const QRect covered = picture_.isNull() ? QRect() : QRect(QPoint(0, 0), picture_.size());
+    for (const QRect& free : QRegion(rect()).subtracted(covered))
+        painter.fillRect(free, backColor_);
     if (!picture_.isNull())
         painter.drawImage(QPoint(0, 0), picture_);
 }
