@@ -64,6 +64,13 @@ bool TimeOfDaySeconds(const QString& timecode, int& seconds) {
     return ParseClock(clock, seconds);
 }
 
+std::optional<double> TimecodeSeconds(const QString& timecode) {
+    int seconds = 0;
+    if (!TimeOfDaySeconds(timecode, seconds))
+        return std::nullopt;
+    return seconds + LeadingNumber(QStringLiteral("0.") + timecode.mid(9));
+}
+
 QString GopTimecodeToText(int hours, int minutes, int seconds, int pictures, float frameRate,
                           bool dropFrame) {
     if (frameRate == 29.97f && !dropFrame) {

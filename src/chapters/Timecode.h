@@ -3,6 +3,7 @@
 #include "stream/ClockText.h"
 
 #include <QString>
+#include <optional>
 
 // Timecodes: the 12-character text HH:MM:SS.mmm ("00:00:00.000" is zero); "???" stands for a
 // position whose GOP header was not found.
@@ -38,6 +39,10 @@ int SecondsOfMinute(double dayFraction);
 // result is "hh:mm:ss" plus up to three fraction digits ("01:02:03.456"); without it, the time as
 // the decimal text of a day fraction. Empty text when the input is not a time.
 QString NormalizeTimecode(const QString& text, bool keepFraction);
+
+// Seconds of a timecode text with its milliseconds (01:02:03.500 gives 3723.5); empty when it is
+// not a timecode ("???").
+std::optional<double> TimecodeSeconds(const QString& timecode);
 
 // Seconds since midnight of a timecode's first 8 characters ("HH:MM:SS"); false when they are not
 // a valid 24-hour time.

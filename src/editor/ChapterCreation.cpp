@@ -5,6 +5,7 @@
 #include "chapters/ChapterPlan.h"
 #include "chapters/Timecode.h"
 #include "editor/BusyIndicator.h"
+#include "editor/GopWalk.h"
 #include "editor/Tag.h"
 #include "shell/GlobalVars.h"
 #include "shell/LangStrings.h"
@@ -26,11 +27,6 @@ namespace {
 
 const QString ZeroTime = QStringLiteral("00:00:00.000");
 
-// A GOP is taken once it lies closer than this to the wanted time; the guesses by file position
-// are corrected at most MaxCorrections times, then the walk GOP by GOP does the rest.
-constexpr double Tolerance = 2.0;
-constexpr int MaxCorrections = 11;
-constexpr qint64 GopStep = 50;
 // The timer tick that ends an automatic run.
 constexpr int AutoCloseMs = 50;
 
@@ -40,14 +36,6 @@ struct ChapterGop {
     QString text;
     QString raw;
 };
-
-// Seconds of a timecode text; empty when it is not one ("???").
-std::optional<double> SecondsOf(const QString& timecode) {
-    int seconds = 0;
-    if (!TimeOfDaySeconds(timecode, seconds))
-        return std::nullopt;
-    return seconds + LeadingNumber(QStringLiteral("0.") + timecode.mid(9));
-}
 
 // A run makes every chapter anew: no icon stays, element 0 is hidden and unused.
 void RemoveAllChapterIcons(MpegLibForm& form) {
@@ -67,7 +55,7 @@ std::optional<ChapterGop> SearchChapterGop(MpegLibForm& form, double target, qin
     auto measure = [&] {
         gop.pos = form.CurrentPos;
         gop.text = form.DisplayTimecode(gop.raw);
-        const std::optional<double> found = SecondsOf(gop.text);
+        const std::optional<double> found = TimecodeSeconds(gop.text);
         if (!found)
             return false;
         // Timecodes carry milliseconds: a target that is a GOP's time is that GOP, whatever
@@ -83,7 +71,7 @@ std::optional<ChapterGop> SearchChapterGop(MpegLibForm& form, double target, qin
     qint64 p = probe;
     if (!lookBack(p))
         return std::nullopt;
-    for (int corrections = 0; std::fabs(d) >= Tolerance && corrections < MaxCorrections;
+    for (int corrections = 0; std::fabs(d) >= GopTolerance && corrections < MaxGopCorrections;
          ++corrections) {
         if (duration <= 0)
             break;
@@ -95,7 +83,7 @@ std::optional<ChapterGop> SearchChapterGop(MpegLibForm& form, double target, qin
     if (d < 0) {
         while (d < 0) {
             const qint64 before = form.CurrentPos;
-            if (!lookBack(form.CurrentPos - GopStep))
+            if (!lookBack(form.CurrentPos - GopWalkStep))
                 return std::nullopt;
             // The first GOP of the file: the search stays where it is.
             if (form.CurrentPos == before)
@@ -109,7 +97,7 @@ std::optional<ChapterGop> SearchChapterGop(MpegLibForm& form, double target, qin
             // The forward time-code search takes the last GOP of a whole window and would step
             // over GOPs that lie closer together; this walk meets each one.
             const GopSearchResult next =
-                FindNextGopHeader(form.SearchContext(), form.CurrentPos + GopStep);
+                FindNextGopHeader(form.SearchContext(), form.CurrentPos + GopWalkStep);
             if (!next.found) {
                 // Beyond the last GOP of the file the walk ends on it; anywhere else a usable
                 // GOP is missing where the stream should have one.

@@ -1,5 +1,6 @@
 #include "editor/MpegLibForm.h"
 
+#include "editor/EventWatch.h"
 #include "editor/ListEntries.h"
 
 #include "editor/PositionSlider.h"
@@ -28,31 +29,14 @@ QString SelectedText(const QListWidget* list) {
     return item && item->isSelected() ? item->text() : QString();
 }
 
-// Reports focus changes of a list to the window.
-class FocusWatch : public QObject {
-public:
-    FocusWatch(QObject* parent, std::function<void()> onFocus)
-        : QObject(parent), onFocus_(std::move(onFocus)) {}
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::FocusIn)
-            onFocus_();
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    std::function<void()> onFocus_;
-};
-
 } // namespace
 
 void MpegLibForm::ConnectChapterList() {
     connect(List1, &QListWidget::itemClicked, this, [this] { List1_Click(); });
     connect(List1, &QListWidget::itemDoubleClicked, this, [this] { List1_DblClick(); });
     connect(List2, &QListWidget::itemDoubleClicked, this, [this] { List2_DblClick(); });
-    List1->installEventFilter(new FocusWatch(List1, [this] { List1_GotFocus(); }));
-    List2->installEventFilter(new FocusWatch(List2, [this] { List2_GotFocus(); }));
+    new EventWatch(List1, QEvent::FocusIn, [this](int) { List1_GotFocus(); });
+    new EventWatch(List2, QEvent::FocusIn, [this](int) { List2_GotFocus(); });
     connect(Command_Delete, &QPushButton::clicked, this, [this] { Command_Delete_Click(); });
     connect(Check_ChapterIcons, &QCheckBox::stateChanged, this,
             [this] { Check_ChapterIcons_Click(); });

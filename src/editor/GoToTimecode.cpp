@@ -1,6 +1,7 @@
 #include "editor/MpegLibForm.h"
 
 #include "chapters/Timecode.h"
+#include "editor/GopWalk.h"
 #include "editor/PositionSlider.h"
 #include "shell/GlobalVars.h"
 #include "shell/LangStrings.h"
@@ -14,18 +15,6 @@
 namespace {
 
 constexpr double SecondsPerDay = 86400.0;
-constexpr double Tolerance = 2.0;
-constexpr int MaxCorrections = 11;
-constexpr qint64 GopStep = 50;
-
-// A timecode text as a day fraction: the time of its first 8 characters plus the milliseconds;
-// NaN when it is not a timecode ("???").
-double DaysOf(const QString& timecode) {
-    int seconds = 0;
-    if (!TimeOfDaySeconds(timecode, seconds))
-        return std::nan("");
-    return (seconds + LeadingNumber(QStringLiteral("0.") + timecode.mid(9))) / SecondsPerDay;
-}
 
 // A normalized time (NormalizeTimecode without the fraction kept) as a day fraction; 0 when the
 // text does not normalize.
@@ -54,9 +43,7 @@ bool MpegLibForm::GoToTimecode(const QString& tc) {
         Text1->setText(QStringLiteral("00:00:00.000"));
         CurrentTimecode = FirstGopTimecode;
         AtGopStart = FlagTrue;
-        SliderBusy = FlagTrue;
-        Slider1->setValue(0);
-        SliderBusy = FlagFalse;
+        SetSlider();
         UpdateSaveButton();
         return true;
     }
@@ -72,10 +59,10 @@ bool MpegLibForm::GoToTimecode(const QString& tc) {
     double d = 0;
     auto measure = [&] {
         text = DisplayTimecode(raw);
-        const double found = DaysOf(text);
-        if (std::isnan(found))
+        const std::optional<double> found = TimecodeSeconds(text);
+        if (!found)
             return false;
-        d = (T - found) * SecondsPerDay;
+        d = T * SecondsPerDay - *found;
         if (text == tc)
             d = 0; // the requested chapter itself
         return true;
@@ -87,7 +74,7 @@ bool MpegLibForm::GoToTimecode(const QString& tc) {
     // One GOP further on. The forward time-code search takes the last GOP of 100000 bytes and
     // would step over GOPs that lie closer together; the walk must meet each one.
     auto next = [&] {
-        const GopSearchResult found = FindNextGopHeader(SearchContext(), CurrentPos + GopStep);
+        const GopSearchResult found = FindNextGopHeader(SearchContext(), CurrentPos + GopWalkStep);
         if (!found.found)
             return false;
         CurrentPos = found.headerPos;
@@ -100,7 +87,7 @@ bool MpegLibForm::GoToTimecode(const QString& tc) {
     MpegLib().CloseDecoder();
     if (!look(p, SearchDirection::Backward))
         return fail();
-    for (int corrections = 0; std::fabs(d) >= Tolerance && corrections < MaxCorrections;
+    for (int corrections = 0; std::fabs(d) >= GopTolerance && corrections < MaxGopCorrections;
          ++corrections) {
         if (g.DurationSeconds <= 0)
             break;
@@ -120,7 +107,7 @@ bool MpegLibForm::GoToTimecode(const QString& tc) {
         while (backward ? d < 0 : d > 0) {
             const qint64 before = CurrentPos;
             if (backward) {
-                if (!look(CurrentPos - GopStep, SearchDirection::Backward))
+                if (!look(CurrentPos - GopWalkStep, SearchDirection::Backward))
                     return fail();
             } else if (!next()) {
                 break; // no GOP after this one: the end of the video
@@ -152,19 +139,15 @@ GopSearchContext MpegLibForm::SearchContext() const {
 }
 
 void MpegLibForm::FinalPositioning(qint64 pos, const QString& text, const QString& rawTimecode) {
-    const Global_var_module& g = GlobalVars();
     Text1->setText(text);
     CurrentPos = pos;
     ClipStartPos = pos;
     // The next picture steps count on from the GOP's own time code.
     CurrentTimecode = rawTimecode;
-    const qint64 seekPos = g.StreamHeader.isEmpty() && pos > 300 ? pos - 256 : pos;
     MpegLib().OpenDecoder(false);
     UsePreviewPos = FlagFalse;
-    MpegLib().SeekAndRender(seekPos);
+    MpegLib().SeekAndRender(SeekTarget(pos));
     AtGopStart = FlagTrue;
-    SliderBusy = FlagTrue;
-    Slider1->setValue(BytesPerStep > 0 ? int(std::floor(double(CurrentPos) / BytesPerStep)) : 0);
-    SliderBusy = FlagFalse;
+    SetSlider();
     UpdateSaveButton();
 }

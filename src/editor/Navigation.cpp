@@ -1,6 +1,7 @@
 #include "editor/MpegLibForm.h"
 
 #include "chapters/Timecode.h"
+#include "editor/EventWatch.h"
 #include "editor/PositionSlider.h"
 #include "shell/GlobalVars.h"
 #include "viewer/MpegLibModule.h"
@@ -40,24 +41,6 @@ constexpr int Text3Chars = 8;
 
 enum RepeatStep : qint16 { NoRepeat = 0, RepeatPicture = 1, RepeatNextGop = 2, RepeatBackGop = 3 };
 
-// Hands every key press of a watched widget to `onKey` and swallows it.
-class KeyPressRelay : public QObject {
-public:
-    KeyPressRelay(QObject* parent, std::function<void(int)> onKey)
-        : QObject(parent), onKey_(std::move(onKey)) {}
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() != QEvent::KeyPress)
-            return QObject::eventFilter(watched, event);
-        onKey_(static_cast<QKeyEvent*>(event)->key());
-        return true;
-    }
-
-private:
-    std::function<void(int)> onKey_;
-};
-
 // A byte position computed from the slider: rounded to the 1/10000 byte that positions carry, then
 // cut to whole bytes, so that a product a hair below a whole byte counts as that byte.
 qint64 WholeBytes(double bytes) {
@@ -95,7 +78,8 @@ void MpegLibForm::ConnectNavigation() {
     connect(Picture1, &PictureBox::keyReleased, this, &MpegLibForm::Picture1_KeyUp);
     // Text1 shows the timecode that becomes chapter names and file names: keys are not typed
     // into it but move the focus on to the slider.
-    Text1->installEventFilter(new KeyPressRelay(this, [this](int key) { Text1_KeyDown(key); }));
+    new EventWatch(
+        Text1, QEvent::KeyPress, [this](int key) { Text1_KeyDown(key); }, true);
 }
 
 // ---- Shared steps ---------------------------------------------------------------------------

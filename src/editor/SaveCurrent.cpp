@@ -3,6 +3,7 @@
 #include "editor/ListEntries.h"
 
 #include "editor/BusyIndicator.h"
+#include "editor/EventWatch.h"
 #include "editor/PositionSlider.h"
 #include "editor/Tag.h"
 #include "export/CellTimes.h"
@@ -12,6 +13,7 @@
 #include "shell/GlobalVars.h"
 #include "shell/LangStrings.h"
 #include "shell/MessageSeam.h"
+#include "shell/Startup.h"
 #include "stream/NumberText.h"
 #include "viewer/MpegLibModule.h"
 #include "viewer/PictureBox.h"
@@ -29,39 +31,11 @@
 #include <QTemporaryFile>
 #include <cmath>
 
-namespace {
-
-// Passes key presses on the save button to the window, so the arrow keys keep stepping.
-class KeyWatch : public QObject {
-public:
-    KeyWatch(QObject* parent, std::function<void(int)> onKey)
-        : QObject(parent), onKey_(std::move(onKey)) {}
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::KeyPress)
-            onKey_(static_cast<QKeyEvent*>(event)->key());
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    std::function<void(int)> onKey_;
-};
-
-// True when new files can be made in the folder of `path`. The probe is a file of its own, so an
-// older clip under the same name stays until the new one is complete.
-bool CanCreateBeside(const QString& path) {
-    const QString folder = QFileInfo(path).absolutePath();
-    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".cueboard-probe-XXXXXX")));
-    return probe.open();
-}
-
-} // namespace
-
 void MpegLibForm::ConnectSaveCurrent() {
     connect(Command_SavePic, &QPushButton::clicked, this, [this] { Command_SavePic_Click(); });
-    Command_SavePic->installEventFilter(
-        new KeyWatch(Command_SavePic, [this](int key) { Command_SavePic_KeyDown(key); }));
+    // Key presses on the save button hand the focus to the picture: the arrow keys keep stepping.
+    new EventWatch(Command_SavePic, QEvent::KeyPress,
+                   [this](int key) { Command_SavePic_KeyDown(key); });
 }
 
 void MpegLibForm::Command_SavePic_KeyDown(int) {
@@ -145,7 +119,7 @@ void MpegLibForm::Command_SavePic_Click() {
     } else {
         start = ClipStartPos > 0 ? ClipStartPos - 1 : 0;
     }
-    if (!CanCreateBeside(finalName))
+    if (!CanCreateFilesIn(QFileInfo(finalName).absolutePath()))
         finalName = RelocateName(composed, g.AppPath);
     QFile::remove(IndexFileFor(finalName));
     ClipSource source;
@@ -168,8 +142,6 @@ void MpegLibForm::Command_SavePic_Click() {
     // Back to the picture that was shown.
     MpegLib().OpenDecoder(false);
     MpegLib().SeekAndRender(SeekTarget(CurrentPos));
-    SliderBusy = FlagTrue;
     UsePreviewPos = FlagFalse;
-    Slider1->setValue(BytesPerStep > 0 ? int(std::floor(double(CurrentPos) / BytesPerStep)) : 0);
-    SliderBusy = FlagFalse;
+    SetSlider();
 }

@@ -17,13 +17,13 @@ namespace {
 
 constexpr qint32 DefaultLangBase = 1000;
 
+} // namespace
+
 // Permission bits say nothing for root, so the folder is tried for real.
 bool CanCreateFilesIn(const QString& folder) {
     QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".cueboard-probe-XXXXXX")));
     return probe.open(); // removed again when `probe` goes out of scope
 }
-
-} // namespace
 
 qint32 ReadLangBase() {
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope,

@@ -14,6 +14,10 @@ qint32 ReadLangBase();
 // writable, otherwise the per-user data folder (created on demand).
 QString DetermineAppPath();
 
+// True when a new file can be made in the folder (a probe file is made and removed again; it
+// never touches files already there). Permission bits alone say nothing when running as root.
+bool CanCreateFilesIn(const QString& folder);
+
 // `exeDir` when a file can be created there, otherwise `fallbackDir`, which is created when
 // missing.
 QString ChooseAppPath(const QString& exeDir, const QString& fallbackDir);
