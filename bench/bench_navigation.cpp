@@ -6,6 +6,7 @@
 // Files come from CUEBOARD_BENCH_DIR: demo.vob (DVD-style) and demo.m2v (elementary stream), both
 // 60 s of 720x576 at 25 fps.
 
+#include "BenchSupport.h"
 #include "editor/MpegLibForm.h"
 #include "editor/PositionSlider.h"
 #include "shell/GlobalVars.h"
@@ -24,9 +25,22 @@
 
 namespace {
 
-QString BenchFile(const char* name) {
-    return QDir(qEnvironmentVariable("CUEBOARD_BENCH_DIR", QStringLiteral(".")))
-        .filePath(QString::fromLatin1(name));
+// Runs `action` once per iteration, timing each run (not `prepare`, which runs before it);
+// returns the times in ms, sorted.
+template <class Prepare, class Action>
+std::vector<double> TimeEach(benchmark::State& state, Prepare prepare, Action action) {
+    std::vector<double> ms;
+    for (auto _ : state) {
+        prepare();
+        QElapsedTimer clock;
+        clock.start();
+        action();
+        const qint64 ns = clock.nsecsElapsed();
+        state.SetIterationTime(double(ns) / 1e9);
+        ms.push_back(double(ns) / 1e6);
+    }
+    std::sort(ms.begin(), ms.end());
+    return ms;
 }
 
 // Nearest-rank percentile of sorted values.
@@ -37,44 +51,21 @@ double Percentile(const std::vector<double>& sorted, double p) {
     return sorted[std::clamp<size_t>(rank, 1, sorted.size()) - 1];
 }
 
-void BackToStart(MpegLibForm& form) {
-    form.SliderBusy = FlagTrue;
-    form.Slider1->setValue(0);
-    form.SliderBusy = FlagFalse;
-    form.Slider1_Change();
-}
-
 void NextGopStep(benchmark::State& state, const char* name) {
     QTemporaryDir out;
-    Global_var_module& g = GlobalVars();
-    g = Global_var_module{};
-    g.VideoFile = BenchFile(name);
-    g.OutDir = out.path();
-    g.AppPath = out.path();
-    if (!ScanMpegHeaders(g.VideoFile)) {
-        state.SkipWithError("not an MPEG-2 video: missing bench file?");
+    const std::unique_ptr<MpegLibForm> editor = OpenEditor(state, name, out);
+    if (!editor)
         return;
-    }
-    MpegLibForm form;
-    if (!form.Form_Load()) {
-        state.SkipWithError("the editor did not load the video");
-        return;
-    }
-    form.show();
-    QApplication::processEvents();
+    MpegLibForm& form = *editor;
 
-    std::vector<double> stepsMs;
-    for (auto _ : state) {
-        if (form.CurrentPos + 50 >= g.LastGopPos)
-            BackToStart(form);
-        QElapsedTimer clock;
-        clock.start();
-        form.Command_NextIFrame_Click();
-        const qint64 ns = clock.nsecsElapsed();
-        state.SetIterationTime(double(ns) / 1e9);
-        stepsMs.push_back(double(ns) / 1e6);
-    }
-    std::sort(stepsMs.begin(), stepsMs.end());
+    // At the last GOP the editor goes back to the start, outside the timing.
+    const std::vector<double> stepsMs = TimeEach(
+        state,
+        [&] {
+            if (form.CurrentPos + 50 >= GlobalVars().LastGopPos)
+                BackToStart(form);
+        },
+        [&] { form.Command_NextIFrame_Click(); });
     state.counters["median_ms"] = Percentile(stepsMs, 50);
     state.counters["p95_ms"] = Percentile(stepsMs, 95);
     state.counters["max_ms"] = stepsMs.empty() ? 0 : stepsMs.back();
@@ -86,35 +77,15 @@ void NextGopStep(benchmark::State& state, const char* name) {
 // writes the same file again): press to file written.
 void SaveImage(benchmark::State& state, const char* name) {
     QTemporaryDir out;
-    Global_var_module& g = GlobalVars();
-    g = Global_var_module{};
-    g.VideoFile = BenchFile(name);
-    g.OutDir = out.path();
-    g.AppPath = out.path();
-    if (!ScanMpegHeaders(g.VideoFile)) {
-        state.SkipWithError("not an MPEG-2 video: missing bench file?");
+    const std::unique_ptr<MpegLibForm> editor = OpenEditor(state, name, out);
+    if (!editor)
         return;
-    }
-    MpegLibForm form;
-    if (!form.Form_Load()) {
-        state.SkipWithError("the editor did not load the video");
-        return;
-    }
-    form.show();
-    QApplication::processEvents();
+    MpegLibForm& form = *editor;
     for (int i = 0; i < 20; ++i)
         form.Command_NextIFrame_Click();
     form.Check_NoChapter->setChecked(true);
-    std::vector<double> pressesMs;
-    for (auto _ : state) {
-        QElapsedTimer clock;
-        clock.start();
-        form.Command_SavePic_Click();
-        const qint64 ns = clock.nsecsElapsed();
-        state.SetIterationTime(double(ns) / 1e9);
-        pressesMs.push_back(double(ns) / 1e6);
-    }
-    std::sort(pressesMs.begin(), pressesMs.end());
+    const std::vector<double> pressesMs = TimeEach(
+        state, [] {}, [&] { form.Command_SavePic_Click(); });
     state.counters["median_ms"] = Percentile(pressesMs, 50);
     form.hide();
     MpegLib().CloseDecoder();
@@ -137,13 +108,5 @@ BENCHMARK_CAPTURE(NextGopStep, m2v, "demo.m2v")
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    // No message box may wait for an answer during a run.
-    SetMessageHandler([](const MessageRequest&) { return MessageResult::Ok; });
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunWindowBenchmarks(argc, argv);
 }

@@ -11,6 +11,7 @@
 //
 // Files come from CUEBOARD_BENCH_DIR: demo.vob, 60 s of 720x576 at 25 fps, DVD-style.
 
+#include "BenchSupport.h"
 #include "editor/MpegLibForm.h"
 #include "editor/PositionSlider.h"
 #include "shell/GlobalVars.h"
@@ -36,11 +37,6 @@
 #include <sys/resource.h>
 
 namespace {
-
-QString BenchFile(const char* name) {
-    return QDir(qEnvironmentVariable("CUEBOARD_BENCH_DIR", QStringLiteral(".")))
-        .filePath(QString::fromLatin1(name));
-}
 
 // Processor time of the whole process so far, in seconds.
 double ProcessCpuSeconds() {
@@ -68,38 +64,6 @@ protected:
 private:
     const QElapsedTimer& clock_;
 };
-
-// The editor window on `name`, shown, at its first picture; null (with the reason given to
-// `state`) when the video cannot be opened.
-std::unique_ptr<MpegLibForm> OpenEditor(benchmark::State& state, const char* name,
-                                        const QTemporaryDir& out) {
-    Global_var_module& g = GlobalVars();
-    g = Global_var_module{};
-    g.VideoFile = BenchFile(name);
-    g.OutDir = out.path();
-    g.AppPath = out.path();
-    if (!ScanMpegHeaders(g.VideoFile)) {
-        state.SkipWithError("not an MPEG-2 video: missing bench file?");
-        return nullptr;
-    }
-    auto form = std::make_unique<MpegLibForm>();
-    if (!form->Form_Load()) {
-        state.SkipWithError("the editor did not load the video");
-        return nullptr;
-    }
-    form->show();
-    // A click would otherwise take the focus from the picture and repaint it once more.
-    form->Command2->setFocus();
-    QApplication::processEvents();
-    return form;
-}
-
-void BackToStart(MpegLibForm& form) {
-    form.SliderBusy = FlagTrue;
-    form.Slider1->setValue(0);
-    form.SliderBusy = FlagFalse;
-    form.Slider1_Change();
-}
 
 void Pacing(benchmark::State& state, const char* name) {
     QTemporaryDir out;
@@ -214,13 +178,5 @@ BENCHMARK_CAPTURE(StepRate, vob, "demo.vob")
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    // No message box may wait for an answer during a run.
-    SetMessageHandler([](const MessageRequest&) { return MessageResult::Ok; });
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunWindowBenchmarks(argc, argv);
 }

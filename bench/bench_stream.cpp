@@ -4,6 +4,7 @@
 // Files come from CUEBOARD_BENCH_DIR: demo.vob (60 s, 720x576 25 fps) and big.vob (the demo's
 // first and last megabytes at both ends of a 4.5 GiB sparse file).
 
+#include "BenchFiles.h"
 #include "chapters/GopSearch.h"
 #include "stream/FileAccess.h"
 #include "stream/MpegScanner.h"
@@ -13,11 +14,6 @@
 #include <benchmark/benchmark.h>
 
 namespace {
-
-QString BenchFile(const char* name) {
-    return QDir(qEnvironmentVariable("CUEBOARD_BENCH_DIR", QStringLiteral(".")))
-        .filePath(QString::fromLatin1(name));
-}
 
 void ScanHeaders(benchmark::State& state, const char* name) {
     const QString path = BenchFile(name);

@@ -5,6 +5,7 @@
 // Files come from CUEBOARD_BENCH_DIR: demo.vob (DVD-style), demo.mpg (program stream) and
 // demo.m2v (elementary stream), all 60 s of 720x576 at 25 fps.
 
+#include "BenchSupport.h"
 #include "shell/GlobalVars.h"
 #include "stream/ByteSearch.h"
 #include "stream/FileAccess.h"
@@ -18,11 +19,6 @@
 #include <benchmark/benchmark.h>
 
 namespace {
-
-QString BenchFile(const char* name) {
-    return QDir(qEnvironmentVariable("CUEBOARD_BENCH_DIR", QStringLiteral(".")))
-        .filePath(QString::fromLatin1(name));
-}
 
 // The GOP header nearest the middle of the file.
 qint64 MidGop(const QString& path) {
@@ -108,11 +104,5 @@ BENCHMARK_CAPTURE(FfmpegDecode, vob, "demo.vob")
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunWindowBenchmarks(argc, argv);
 }
