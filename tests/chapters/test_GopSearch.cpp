@@ -110,15 +110,7 @@ std::vector<qint64> ProbePositions(qint64 size, const std::vector<Header>& heade
     return inFile;
 }
 
-class GopSearchFiles : public ::testing::Test {
-protected:
-    QTemporaryDir dir;
-    QString Write(const QString& name, const QByteArray& bytes) {
-        const QString path = dir.filePath(name);
-        EXPECT_TRUE(WriteAll(path, bytes));
-        return path;
-    }
-};
+using GopSearchFiles = TempFolderTest;
 
 // ---- Byte-built cases ----------------------------------------------------------------------
 

@@ -1,5 +1,6 @@
 #include "chapters/Timecode.h"
 #include "editor/Tag.h"
+#include "support/DecoderSupport.h"
 #include "support/EditorFixture.h"
 #include "support/GopReference.h"
 #include "viewer/Mpeg2Decoder.h"
@@ -92,10 +93,7 @@ quint64 HashRows(const QImage& picture) {
 // The picture a decoder of its own shows entering the file at a GOP header (1-based position).
 quint64 GopPictureHash(const QString& path, qint64 headerPos) {
     Mpeg2Decoder decoder;
-    const QByteArray name = QFile::encodeName(path);
-    decoder.OpenMPEG2File(name.constData(), 0, -10000);
-    decoder.SetMPEG2PixelFormat(1);
-    decoder.SetRGBScaleFlag(1);
+    OpenTestDecoder(decoder, path);
     decoder.MPEG2Seek(headerPos - 1);
     const uchar* bytes = decoder.GetMPEG2Frame();
     TVideoFrameInfo info;

@@ -20,7 +20,6 @@ namespace {
 
 const QString Zero = QStringLiteral("00:00:00.000");
 
-
 // The file-chapter list is shown, the chapter list has made room for it, and the run over it may
 // start (when chapters may be made at all).
 void ExpectFileChaptersShown(const MpegLibForm& f, bool runAllowed, const std::string& where) {

@@ -12,7 +12,6 @@
 
 namespace {
 
-
 QStringList IconTags(const MpegLibForm& f) {
     QStringList tags;
     for (const QLabel* icon : f.Label8)

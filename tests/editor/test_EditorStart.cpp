@@ -25,8 +25,6 @@ QString CopyVideo(const QTemporaryDir& dir, const QString& name, const QString& 
     return target;
 }
 
-
-
 class EditorStart : public ::testing::Test {
 protected:
     EditorFixture fx;

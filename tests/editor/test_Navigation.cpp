@@ -2,6 +2,7 @@
 #include "editor/MpegLibForm.h"
 #include "editor/PositionSlider.h"
 #include "shell/GlobalVars.h"
+#include "support/DecoderSupport.h"
 #include "support/GopReference.h"
 #include "support/MessageRecorder.h"
 #include "support/TestSupport.h"
@@ -56,10 +57,7 @@ struct Decoded {
 // What a decoder of its own shows when it enters the file at `offset`, hashed the same way.
 Decoded DecodedAt(const QString& path, qint64 offset) {
     Mpeg2Decoder decoder;
-    const QByteArray name = QFile::encodeName(path);
-    decoder.OpenMPEG2File(name.constData(), 0, -10000);
-    decoder.SetMPEG2PixelFormat(1);
-    decoder.SetRGBScaleFlag(1);
+    OpenTestDecoder(decoder, path);
     decoder.MPEG2Seek(offset);
     const uchar* bytes = decoder.GetMPEG2Frame();
     TVideoFrameInfo info;
@@ -80,20 +78,6 @@ qint64 MillisOf(const QString& tc) {
         return -1;
     return seconds * 1000LL + tc.mid(9).toInt();
 }
-
-// Counts the pictures drawn into Picture1 (each render paints it once, at once).
-class PaintCounter : public QObject {
-public:
-    explicit PaintCounter(QWidget* watched) { watched->installEventFilter(this); }
-    int count = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint)
-            ++count;
-        return false;
-    }
-};
 
 // ---- A loaded editor on a test video --------------------------------------------------------
 

@@ -1,4 +1,5 @@
 #include "editor/PositionSlider.h"
+#include "support/DecoderSupport.h"
 #include "support/EditorFixture.h"
 #include "viewer/PictureBox.h"
 
@@ -21,20 +22,6 @@ void PrintTo(const QString& text, std::ostream* out) {
 }
 
 namespace {
-
-// Counts the pictures drawn into Picture1: every step of the play loop draws once.
-class PaintCounter : public QObject {
-public:
-    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
-    int count = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint)
-            ++count;
-        return false;
-    }
-};
 
 // Lets the window finish the painting its set-up asked for, so that counting starts clean. The
 // focus goes to Play beforehand: the picture repaints when a click takes the focus away from it.

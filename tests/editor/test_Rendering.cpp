@@ -1,5 +1,6 @@
 #include "editor/MpegLibForm.h"
 #include "shell/GlobalVars.h"
+#include "support/DecoderSupport.h"
 #include "support/TestSupport.h"
 #include "viewer/MpegLibModule.h"
 #include "viewer/PictureBox.h"
@@ -12,10 +13,7 @@ namespace {
 // Decodes the picture at `position` with a decoder of its own, as bottom-up BGR bytes.
 QByteArray DecodedAt(const QString& path, qint64 position, int& width, int& height) {
     Mpeg2Decoder decoder;
-    const QByteArray name = QFile::encodeName(path);
-    decoder.OpenMPEG2File(name.constData(), 0, -10000);
-    decoder.SetMPEG2PixelFormat(1);
-    decoder.SetRGBScaleFlag(1);
+    OpenTestDecoder(decoder, path);
     decoder.MPEG2Seek(position);
     TVideoFrameInfo info;
     decoder.GetMPEG2FrameInfo(&info);

@@ -14,8 +14,6 @@
 
 namespace {
 
-
-
 QString Mark(QString timecode) {
     return timecode.replace(u':', u'_');
 }

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
 
 // Folder of the generated test videos (made by tests/fixtures/make_test_videos.sh).
 QString TestVideoDir();
@@ -23,6 +25,17 @@ QStringList Entries(const QListWidget* list);
 
 // The names of the files in a folder (hidden ones too), sorted.
 QStringList FilesIn(const QString& folder);
+
+// A test's own temporary folder and a way to write files into it.
+class TempFolderTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString Write(const QString& name, const QByteArray& bytes) {
+        const QString path = dir.filePath(name);
+        EXPECT_TRUE(WriteAll(path, bytes));
+        return path;
+    }
+};
 
 // Makes a sparse file of `size` bytes with `head` at its start and `tail` at its end.
 bool MakeSparseFile(const QString& path, qint64 size, const QByteArray& head,

@@ -1,3 +1,4 @@
+#include "support/DecoderSupport.h"
 #include "support/TestSupport.h"
 #include "viewer/Mpeg2Decoder.h"
 
@@ -28,19 +29,11 @@ qint64 PositionOf(const Mpeg2Decoder& decoder) {
     return info.Position;
 }
 
-bool Open(Mpeg2Decoder& decoder, const QString& path, int scale = 1) {
-    const QByteArray name = QFile::encodeName(path);
-    const qint32 rc = decoder.OpenMPEG2File(name.constData(), 0, -10000);
-    decoder.SetMPEG2PixelFormat(1);
-    decoder.SetRGBScaleFlag(scale);
-    return rc == 0;
-}
-
 // Every picture of the file in order, from a seek to byte 0 until the position stops changing.
 std::vector<Picture> DecodeAll(const QString& path) {
     Mpeg2Decoder decoder;
     std::vector<Picture> pictures;
-    if (!Open(decoder, path))
+    if (!OpenTestDecoder(decoder, path))
         return pictures;
     decoder.MPEG2Seek(0);
     TVideoFrameInfo info;
@@ -74,7 +67,9 @@ struct VideoCase {
 };
 
 // Test names and failure messages show the video's name.
-void PrintTo(const VideoCase& v, std::ostream* os) { *os << v.name; }
+void PrintTo(const VideoCase& v, std::ostream* os) {
+    *os << v.name;
+}
 
 class DecoderVideos : public ::testing::TestWithParam<VideoCase> {};
 
@@ -91,7 +86,7 @@ TEST_P(DecoderVideos, SeekingToEveryGopGivesItsIPicture) {
     ASSERT_EQ(gops.size(), iPictures.size()) << "one I-picture per GOP";
 
     Mpeg2Decoder decoder;
-    ASSERT_TRUE(Open(decoder, path));
+    ASSERT_TRUE(OpenTestDecoder(decoder, path));
     TVideoFrameInfo info;
     decoder.GetMPEG2FrameInfo(&info);
     EXPECT_EQ(info.Width, v.width);
@@ -102,7 +97,7 @@ TEST_P(DecoderVideos, SeekingToEveryGopGivesItsIPicture) {
             targets.push_back(gops[g] - 256);
         for (qint64 target : targets) {
             decoder.CloseMPEG2File();
-            ASSERT_TRUE(Open(decoder, path));
+            ASSERT_TRUE(OpenTestDecoder(decoder, path));
             decoder.MPEG2Seek(target);
             const qint64 after = PositionOf(decoder);
             const uchar* bytes = decoder.GetMPEG2Frame();
@@ -126,7 +121,7 @@ TEST_P(DecoderVideos, PositionsGrowPerPictureAndStopAtTheEnd) {
         ASSERT_GT(sequence[i].positionBefore, sequence[i - 1].positionBefore) << i;
 
     Mpeg2Decoder decoder;
-    ASSERT_TRUE(Open(decoder, TestVideo(QString::fromLatin1(v.name))));
+    ASSERT_TRUE(OpenTestDecoder(decoder, TestVideo(QString::fromLatin1(v.name))));
     decoder.MPEG2Seek(0);
     for (size_t i = 0; i < sequence.size(); ++i)
         decoder.GetMPEG2Frame();
@@ -155,7 +150,7 @@ TEST_P(DecoderVideos, RandomSeeksNeverGiveABrokenPicture) {
     for (int i = 0; i < 40; ++i) {
         const qint64 target = qint64(random.bounded(double(size) + 1000.0));
         decoder.CloseMPEG2File();
-        ASSERT_TRUE(Open(decoder, path));
+        ASSERT_TRUE(OpenTestDecoder(decoder, path));
         decoder.GetMPEG2FrameInfo(&info);
         decoder.MPEG2Seek(target);
         for (int step = 0; step < 3; ++step) {
@@ -196,7 +191,7 @@ TEST(Decoder, PictureIsBottomUpBgrLikeFfmpegDecodesIt) {
     ASSERT_EQ(reference.size(), 720 * 576 * 3);
 
     Mpeg2Decoder decoder;
-    ASSERT_TRUE(Open(decoder, path));
+    ASSERT_TRUE(OpenTestDecoder(decoder, path));
     decoder.MPEG2Seek(0);
     const uchar* ours = decoder.GetMPEG2Frame();
     ASSERT_NE(ours, nullptr);
@@ -212,7 +207,7 @@ TEST(Decoder, ScaleFlagStretchesStudioRange) {
     const QString path = TestVideo(QStringLiteral("pal.m2v"));
     auto firstPicture = [&](int scale) {
         Mpeg2Decoder decoder;
-        Open(decoder, path, scale);
+        OpenTestDecoder(decoder, path, scale);
         decoder.MPEG2Seek(0);
         const uchar* bytes = decoder.GetMPEG2Frame();
         return bytes ? QByteArray(reinterpret_cast<const char*>(bytes), 720 * 576 * 3)
@@ -230,21 +225,12 @@ TEST(Decoder, ScaleFlagStretchesStudioRange) {
     EXPECT_GE(quint8(*maxS), quint8(*maxP));
 }
 
-class DecoderBadInput : public ::testing::Test {
+class DecoderBadInput : public TempFolderTest {
 protected:
-    QTemporaryDir dir;
-    QString Write(const QString& name, const QByteArray& bytes) {
-        const QString path = dir.filePath(name);
-        EXPECT_TRUE(WriteAll(path, bytes));
-        return path;
-    }
     // Opening, seeking all over and stepping must not crash; returns the pictures' count.
     static int Exercise(const QString& path) {
         Mpeg2Decoder decoder;
-        const QByteArray name = QFile::encodeName(path);
-        decoder.OpenMPEG2File(name.constData(), 0, -10000);
-        decoder.SetMPEG2PixelFormat(1);
-        decoder.SetRGBScaleFlag(1);
+        OpenTestDecoder(decoder, path);
         int pictures = 0;
         const qint64 size = QFile(path).size();
         for (qint64 target : {qint64(0), size / 3, size / 2, size - 1, size + 100}) {
