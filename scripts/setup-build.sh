@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need (only those missing), then
-# configures and builds into ./build. Used by test.sh and run.sh.
+# configures and builds into ./build (or $CUEBOARD_BUILD_DIR, with the extra CMake settings in
+# $CUEBOARD_CMAKE_ARGS; only $CUEBOARD_BUILD_TARGET when set). Used by test.sh and run.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,21 +13,11 @@ PACKAGES=(
     ffmpeg
 )
 
-missing=()
-for pkg in "${PACKAGES[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
-        missing+=("$pkg")
-    fi
-done
-if ((${#missing[@]})); then
-    echo "Installing missing packages: ${missing[*]}"
-    SUDO=()
-    if [[ $(id -u) -ne 0 ]]; then SUDO=(sudo); fi
-    "${SUDO[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-    "${SUDO[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
-        -o Dpkg::Options::=--force-confdef -o Dpkg::Options::=--force-confold "${missing[@]}"
-fi
+source scripts/packages.sh
+install_missing "${PACKAGES[@]}"
 
 BUILD_DIR=${CUEBOARD_BUILD_DIR:-build}
-cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE:-RelWithDebInfo} >/dev/null
-cmake --build "$BUILD_DIR" -j "$(nproc)"
+# shellcheck disable=SC2086 # the extra settings are separate words
+cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE:-RelWithDebInfo} \
+    ${CUEBOARD_CMAKE_ARGS:-} >/dev/null
+cmake --build "$BUILD_DIR" -j "$(nproc)" ${CUEBOARD_BUILD_TARGET:+--target "$CUEBOARD_BUILD_TARGET"}

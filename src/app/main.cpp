@@ -34,6 +34,8 @@ void PrintUsage() {
                         "  /crop=\"L,T,-R,-B\"      crop margins in pixels\n"
                         "  /markonly              save chapter marks only, no images or clips\n"
                         "  /auto                  run the whole job without user action and quit\n"
+                        "                         (exit 1: video refused or missing, 2: some\n"
+                        "                         images, clips or the chapter list not written)\n"
                         "\n"
                         "  --info VIDEO   print the stream report of VIDEO and exit\n"
                         "                 (exit 1: no sequence header, 2: file cannot be read)\n"

@@ -4,6 +4,7 @@
 #include "stream/NumberText.h"
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -50,7 +51,8 @@ ChapterPlan PlanChapters(double durationSeconds, bool byInterval, int value, dou
     const double last = (n - 1) * interval;
     if (duration - 1.0 < last + tailSeconds)
         n -= 1;
-    return {int(qMax(1.0, n)), interval};
+    // Durations no video has (from a damaged header) must not overflow the count.
+    return {int(qMin(qMax(1.0, n), double(std::numeric_limits<int>::max()))), interval};
 }
 
 QString ChapterTimeText(double seconds) {

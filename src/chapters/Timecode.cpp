@@ -41,9 +41,9 @@ bool ParseClock(const QString& clock, int& seconds) {
     return true;
 }
 
-// The millisecond part of a timecode: the number from its 10th character on.
+// The millisecond part of a timecode: the number in its three characters after the seconds.
 double MillisOf(const QString& timecode) {
-    return LeadingNumber(timecode.mid(9));
+    return LeadingNumber(timecode.mid(9, 3));
 }
 
 // Hour and minute of a day fraction, read as a clock does: rounded to the whole second first.
@@ -79,8 +79,12 @@ QString GopTimecodeToText(int hours, int minutes, int seconds, int pictures, flo
                              1.001001001;
         return FormatDayFraction(value, 3, QStringLiteral("."));
     }
-    const double ms =
-        std::floor(static_cast<double>(pictures) / static_cast<double>(frameRate) * 1000.0);
+    // A damaged sequence header leaves the frame rate unknown (0): the pictures then add nothing.
+    double ms = frameRate > 0.0f ? std::floor(static_cast<double>(pictures) /
+                                              static_cast<double>(frameRate) * 1000.0)
+                                 : 0.0;
+    if (!(std::abs(ms) < 1e12))
+        ms = 0.0;
     return ClockText(hours, minutes, seconds, static_cast<qint64>(ms));
 }
 

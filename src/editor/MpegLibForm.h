@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 class PictureBox;
@@ -124,6 +125,9 @@ public:
     qint16 ActiveList = 1; // 1: List1 had the focus last, 2: List2
     Flag Playing = FlagFalse;
     Flag SavedCreateEnabled = FlagFalse;
+    // Files a save could write neither in OutDir nor in AppPath (an automatic run ends with
+    // exit code 2 when there are any).
+    QStringList SaveFailures;
 
     // ---- Start and closing (EditorStart.cpp) ---------------------------------------------
     // The load step: labels, output folder and write probe, GOP check, first GOP timecode, first
@@ -202,6 +206,9 @@ public:
     // ---- Save current (SaveCurrent.cpp) --------------------------------------------------
     void Command_SavePic_Click();
     void Command_SavePic_KeyDown(int key);
+    // Tells the user that `path` could not be written: a message box, or in an automatic run a
+    // line on standard error (nobody is there to answer a box).
+    void ReportSaveFailure(const QString& path);
 
     // ---- Chapter creation (ChapterCreation.cpp) ------------------------------------------
     void Command_CreateChapters_Click();

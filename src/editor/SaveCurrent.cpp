@@ -30,6 +30,7 @@
 #include <QRadioButton>
 #include <QTemporaryFile>
 #include <cmath>
+#include <cstdio>
 
 void MpegLibForm::ConnectSaveCurrent() {
     connect(Command_SavePic, &QPushButton::clicked, this, [this] { Command_SavePic_Click(); });
@@ -56,9 +57,11 @@ void MpegLibForm::Command_SavePic_Click() {
         }
         List1->addItem(shown);
         AddChapterIconFor(shown);
-        WriteCellTimesOrFallback(CellTimesPath,
-                                 QDir(g.AppPath).filePath(QStringLiteral("Celltimes.txt")),
-                                 EntriesOf(List1));
+        if (WriteCellTimesOrFallback(CellTimesPath,
+                                     QDir(g.AppPath).filePath(QStringLiteral("Celltimes.txt")),
+                                     EntriesOf(List1))
+                .isEmpty())
+            ReportSaveFailure(CellTimesPath);
     }
 
     // 2: "Mark only" saves nothing else.
@@ -93,8 +96,8 @@ void MpegLibForm::Command_SavePic_Click() {
             Picture2->resize(picture.size());
             Picture2->setPicture(picture);
         }
-        if (!WriteBitmap(picture, finalName))
-            WriteBitmap(picture, fallbackName);
+        if (!WriteBitmap(picture, finalName) && !WriteBitmap(picture, fallbackName))
+            ReportSaveFailure(finalName);
         return;
     }
 
@@ -136,12 +139,24 @@ void MpegLibForm::Command_SavePic_Click() {
             ? double(FileLength) / (g.DurationSeconds * double(g.FrameRate))
             : double(FileLength);
     const qint64 planned = qMax<qint64>(1, qint64(bytesPerPicture * n));
-    ExtractClip(n, start, source, finalName,
-                [&](qint64 done) { busy.Progress(qMin(done, planned), planned); });
+    if (!ExtractClip(n, start, source, finalName,
+                     [&](qint64 done) { busy.Progress(qMin(done, planned), planned); }))
+        ReportSaveFailure(finalName);
 
     // Back to the picture that was shown.
     MpegLib().OpenDecoder(false);
     MpegLib().SeekAndRender(SeekTarget(CurrentPos));
     UsePreviewPos = FlagFalse;
     SetSlider();
+}
+
+void MpegLibForm::ReportSaveFailure(const QString& path) {
+    SaveFailures << path;
+    const QString text = LoadLangString(269, {QStringLiteral("|1"), path});
+    if (GlobalVars().AutoMode != FlagFalse) {
+        const QByteArray line = "cueboard: " + text.toLocal8Bit() + '\n';
+        std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
+    } else {
+        ShowMessage(this, text, MessageIcon::Exclamation);
+    }
 }

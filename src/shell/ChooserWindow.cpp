@@ -168,7 +168,9 @@ bool frmTest::Form_Load(const QString& commandLine) {
     SetFile1Path(folder);
     SetFile1Pattern(VideoPattern);
 
-    if (videoNamed)
+    // An automatic run goes on from the command line even without a usable video: it ends with
+    // a message rather than waiting in the chooser for a user nobody expects.
+    if (videoNamed || g.AutoMode != FlagFalse)
         Timer0->start();
     return videoNamed;
 }
@@ -356,6 +358,12 @@ void frmTest::Timer0_Timer() {
 
 void frmTest::StartFromCommandLine() {
     Global_var_module& g = GlobalVars();
+    if (g.VideoFile.isEmpty()) {
+        ShowMessage(this, LoadLangString(207));
+        ExitCode = 1;
+        close();
+        return;
+    }
     if (!ScanMpegHeaders(g.VideoFile)) {
         Label1->setText(QStringLiteral("Info:\n") + LoadLangString(201) +
                         QStringLiteral("\nCommand:\n") + CommandLine + u'\n');
@@ -421,5 +429,8 @@ bool frmTest::ShowEditor() {
         return false;
     }
     editor.exec();
+    // An unattended run tells its caller that some file is missing.
+    if (GlobalVars().AutoMode != FlagFalse && !editor.SaveFailures.isEmpty())
+        ExitCode = 2;
     return true;
 }

@@ -24,7 +24,8 @@ public:
 
     // The load step of the program: the start-up settings of the record from `commandLine`,
     // captions, sizing, the start folder and the file pattern. When a video was named, Timer0 is
-    // started (the editor follows once the window is shown) and true is returned.
+    // started (the editor follows once the window is shown) and true is returned. An automatic
+    // run without a usable video starts Timer0 too: it ends the program with "File not found".
     bool Form_Load(const QString& commandLine);
 
     // The folder the lists show first: the folder of `videoFile` when it names one, else the
@@ -59,7 +60,8 @@ public:
     // The whole command line of this run, as the load step read it.
     QString CommandLine;
     // Exit code of the program once this window has closed: 1 when the video named on the
-    // command line was refused or the editor's load step asked the program to end.
+    // command line was refused or missing, or the editor's load step asked the program to end;
+    // 2 when an automatic run could not write some of its files.
     int ExitCode = 0;
 
     void Drive1_Change();

@@ -10,7 +10,7 @@ namespace {
 constexpr qint32 GermanBase = 2000;
 
 constexpr int FirstOffset = 200;
-constexpr int LastOffset = 268;
+constexpr int LastOffset = 269;
 
 struct Entry {
     int offset;
@@ -89,6 +89,7 @@ constexpr Entry EnglishTexts[] = {
     {264, u"No chapter marks, only images or clips"},
     {265, u"Set chapter mark"},
     {268, u"Chapter already defined!"},
+    {269, u"Could not write |1"},
 };
 
 constexpr Entry GermanTexts[] = {
@@ -161,6 +162,7 @@ constexpr Entry GermanTexts[] = {
     {264, u"Keine Kapitelmarker, nur Bilder oder Clips"},
     {265, u"Kapitelmarke setzen"},
     {268, u"Kapitel bereits gesetzt!"},
+    {269, u"Konnte |1 nicht schreiben!"},
 };
 
 // A slipped offset (a duplicate, a gap filled twice, an entry out of order) would silently show

@@ -3,8 +3,8 @@
 #include <QString>
 #include <initializer_list>
 
-// The text table: English texts at ids 1200-1268, German at 2200-2268. Code names a text by its
-// offset (200-268); the run's language base is added to it.
+// The text table: English texts at ids 1200-1269, German at 2200-2269. Code names a text by its
+// offset (200-269); the run's language base is added to it.
 
 // Text of `offset` in the block of `langBase`, with every occurrence of each search text replaced
 // by the text that follows it in `pairs` (search, replacement, search, replacement, ...; an odd

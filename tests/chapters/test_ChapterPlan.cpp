@@ -67,6 +67,9 @@ TEST(PlanChapters, SpacesChaptersAndDropsOneTooCloseToTheEnd) {
         {"count above the seconds, fraction", 12.5, false, 99, 1, 11, 12.5 / 12},
         {"shorter than a second", 0.8, false, 5, 1, 1, 0.8},
         {"no duration", 0, false, 5, 1, 1, 0},
+        // Durations no video has (a damaged header) must not overflow the count.
+        {"huge duration by count", 1e300, false, 5, 1, 5, 2e299},
+        {"huge duration by interval", 1e300, true, 1, 1, 2147483647, 60},
     };
     for (const auto& c : cases) {
         const ChapterPlan plan = PlanChapters(c.duration, c.byInterval, c.value, c.tail);

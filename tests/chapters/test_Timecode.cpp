@@ -29,6 +29,10 @@ TEST(GopTimecodeToText, FormatsTimeCodesAtEveryFrameRate) {
         {0, 0, 0, 49, 50.0f, false, "00:00:00.980"},
         {0, 0, 0, 59, 59.94f, false, "00:00:00.984"},
         {23, 59, 59, 24, 25.0f, false, "23:59:59.960"},
+        // A damaged sequence header leaves the frame rate unknown: whole seconds only.
+        {0, 0, 5, 12, 0.0f, false, "00:00:05.000"},
+        {0, 0, 5, 12, -1.0f, false, "00:00:05.000"},
+        {0, 0, 5, 12, 1e-30f, false, "00:00:05.000"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(GopTimecodeToText(c.h, c.m, c.s, c.p, c.fps, c.drop),
@@ -68,6 +72,10 @@ TEST(StepTimecode, LeavesUnknownOrUnreadableTimecodesAlone) {
     EXPECT_EQ(StepTimecode("00:00:10.000", "???", 25.0f), "00:00:10.000");
     EXPECT_EQ(StepTimecode("???", "00:00:10.000", 25.0f), "???");
     EXPECT_EQ(StepTimecode("garbage text", "00:00:10.000", 25.0f), "garbage text");
+    EXPECT_EQ(StepTimecode("00:00:10.000", "00:00:10.000", 0.0f), "00:00:10.000");
+    // Only the three millisecond digits count, however long the fraction is.
+    EXPECT_EQ(StepTimecode("00:00:10.0009999999999999999999999999999999", "00:00:10.000", 25.0f),
+              "00:00:10.040");
 }
 
 struct OffsetCase {

@@ -227,6 +227,22 @@ TEST_F(SaveCurrent, UnwritableOutputFolderFallsBackToTheProgramFolder) {
               shown.toLatin1() + "\r\n");
 }
 
+TEST_F(SaveCurrent, SavesThatCannotBeWrittenAnywhereAreReported) {
+    Start(QStringLiteral("pal.mpg"));
+    MpegLibForm& f = *fx.form;
+    GlobalVars().OutDir = QStringLiteral("/proc/cueboard-missing");
+    GlobalVars().AppPath = QStringLiteral("/proc/cueboard-missing-too");
+    f.CellTimesPath = GlobalVars().OutDir + QStringLiteral("/pal_Celltimes.txt");
+    const QString shown = f.Text1->text();
+    f.Command_SavePic_Click();
+    const QString image = GlobalVars().OutDir + QStringLiteral("/pal_") + Mark(shown) + ".bmp";
+    EXPECT_EQ(f.SaveFailures, (QStringList{f.CellTimesPath, image}));
+    ASSERT_EQ(fx.messages.messages.size(), 2u);
+    EXPECT_EQ(fx.messages.messages[0].text, QStringLiteral("Could not write ") + f.CellTimesPath);
+    EXPECT_EQ(fx.messages.messages[1].text, QStringLiteral("Could not write ") + image);
+    EXPECT_EQ(fx.messages.messages[1].icon, MessageIcon::Exclamation);
+}
+
 // Clips: the bytes of the source from the right start, decodable, long enough.
 TEST_F(SaveCurrent, ClipsAreCutFromTheShownGop) {
     for (const char* name : {"pal.mpg", "pal.m2v"}) {

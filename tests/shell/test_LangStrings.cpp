@@ -13,7 +13,7 @@ constexpr qint32 English = 1000;
 constexpr qint32 German = 2000;
 
 bool HasText(int offset) {
-    return (offset >= 200 && offset <= 265) || offset == 268;
+    return (offset >= 200 && offset <= 265) || offset == 268 || offset == 269;
 }
 
 struct TextCase {
@@ -179,7 +179,7 @@ TEST(LangStrings, EveryOffsetOfBothBlocks) {
 // shows up here.
 TEST(LangStrings, GermanDiffersFromEnglishExceptSharedWords) {
     const QSet<int> shared = {220, 221, 248};
-    for (int offset = 200; offset <= 268; ++offset) {
+    for (int offset = 200; offset <= 269; ++offset) {
         if (!HasText(offset))
             continue;
         EXPECT_EQ(LoadLangString(English, offset) == LoadLangString(German, offset),
@@ -190,7 +190,7 @@ TEST(LangStrings, GermanDiffersFromEnglishExceptSharedWords) {
 
 TEST(LangStrings, UnknownBaseFallsBackToEnglish) {
     for (const qint32 base : {0, 3000, 1500, -1000, 1, 1999, 2001}) {
-        for (int offset = 200; offset <= 268; ++offset)
+        for (int offset = 200; offset <= 269; ++offset)
             EXPECT_EQ(LoadLangString(base, offset), LoadLangString(English, offset))
                 << base << " + " << offset;
         EXPECT_EQ(LoadLangString(base, 261, {u"|1"_qs, u"00:00:00.000"_qs}),
