@@ -10,12 +10,11 @@
 
 namespace {
 
-// A video or output folder the command line names is one that exists (names that do not are
-// dropped), and a folder keeps no trailing "/" but the root's own.
+// A video or output folder the command line names is one that exists: names that do not are
+// dropped.
 void Check(const Global_var_module& record) {
     FUZZ_CHECK(record.VideoFile.isEmpty() || QFileInfo::exists(record.VideoFile));
     FUZZ_CHECK(record.OutDir.isEmpty() || QFileInfo::exists(record.OutDir));
-    FUZZ_CHECK(!record.OutDir.endsWith(u'/') || record.OutDir == u"/");
 }
 
 } // namespace
