@@ -287,3 +287,7 @@ void Crop_Dialog::Command_CreateCropSUP_Click() {
 void Crop_Dialog::OKButton_Click() {
     accept();
 }
+
+Crop_Dialog::~Crop_Dialog() {
+    DisconnectControls(this);
+}

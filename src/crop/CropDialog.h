@@ -19,6 +19,7 @@ public:
     // Builds the dialog and runs its load step on the record's margins. The widgets of `targets`
     // must outlive the dialog.
     explicit Crop_Dialog(const CropTargets& targets, QWidget* parent = nullptr);
+    ~Crop_Dialog() override;
 
     QPushButton* Command_Black = nullptr;
     QPushButton* Command_White = nullptr;

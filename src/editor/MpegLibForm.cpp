@@ -121,6 +121,7 @@ MpegLibForm::MpegLibForm(QWidget* parent) : QDialog(parent) {
 }
 
 MpegLibForm::~MpegLibForm() {
+    DisconnectControls(this);
     // The decoder module outlives the window; it must not draw into a deleted picture box.
     if (MpegLib().picture1() == Picture1)
         MpegLib().setPicture1(nullptr);

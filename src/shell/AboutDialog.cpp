@@ -1,5 +1,6 @@
 #include "shell/AboutDialog.h"
 
+#include "shell/Controls.h"
 #include "shell/LangStrings.h"
 
 #include <QFont>
@@ -76,4 +77,8 @@ void Dialog_About::Form_Load() {
 
 void Dialog_About::OKButton_Click() {
     accept();
+}
+
+Dialog_About::~Dialog_About() {
+    DisconnectControls(this);
 }

@@ -11,6 +11,7 @@ class Dialog_About : public QDialog {
     Q_OBJECT
 public:
     explicit Dialog_About(QWidget* parent = nullptr);
+    ~Dialog_About() override;
 
     // The credit lines of the text table, each followed by a line break, with an empty line
     // after the third, the fifth and the tenth.

@@ -149,7 +149,9 @@ frmTest::frmTest(QWidget* parent) : QWidget(parent) {
     SizeWindow();
 }
 
-frmTest::~frmTest() = default;
+frmTest::~frmTest() {
+    DisconnectControls(this);
+}
 
 bool frmTest::Form_Load(const QString& commandLine) {
     Global_var_module& g = GlobalVars();

@@ -17,3 +17,12 @@ template <class T> T* MakeControl(QWidget* parent, const char* name, const QStri
     control->setObjectName(QLatin1String(name));
     return control;
 }
+
+// Cuts every connection from a window's controls to the window itself. Called first in a
+// window's destructor: QWidget's own destructor hides the controls, and a control that still
+// emits then (a held button lets go when it loses the focus) must not reach the half-destroyed
+// window.
+inline void DisconnectControls(QObject* window) {
+    for (QObject* control : window->findChildren<QObject*>())
+        control->disconnect(window);
+}
