@@ -124,8 +124,12 @@ bool ExtractClip(qint32 pictures, qint64 start, const ClipSource& source, const 
             progress(written);
         if (clockUsable && counted >= pictures) {
             const qint64 scr = LastPackScr(block);
-            if (scr != 0 &&
-                static_cast<double>(scr - source.clipStartScr) / ScrTicksPerSecond < clipSeconds)
+            // Seconds of clock since the clip's start, in floating point: a start clock from
+            // elsewhere must not overflow the difference.
+            const double seconds =
+                (static_cast<double>(scr) - static_cast<double>(source.clipStartScr)) /
+                ScrTicksPerSecond;
+            if (scr != 0 && seconds < clipSeconds)
                 counted = qint64(pictures) - 1;
         }
         if (counted >= pictures || got != ClipBlockSize)

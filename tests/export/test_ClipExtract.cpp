@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <limits>
 
 #include <algorithm>
 #include <csignal>
@@ -284,6 +285,22 @@ TEST(ExtractClip, ExtendsTheClipWhileThePackClockLagsWhenTheClockIsUsable) {
         ASSERT_TRUE(ExtractClip(270, 0, source, clip));
         EXPECT_EQ(ReadAll(clip), bytes.left(c.expectedBlocks * Block));
     }
+    // Start clocks far outside the 33 bits of a pack clock: far behind, the clip is not
+    // extended; far ahead, it runs to the end of the file.
+    const QByteArray bytes = BuildPackStream(lagging);
+    ClipSource source;
+    source.path = dir.filePath("source.mpg");
+    ASSERT_TRUE(WriteAll(source.path, bytes));
+    source.muxed = 1;
+    source.durationSeconds = 10.0;
+    source.scrDurationSeconds = 10.0;
+    const QString clip = dir.filePath("clip.vob");
+    source.clipStartScr = std::numeric_limits<qint64>::min();
+    ASSERT_TRUE(ExtractClip(270, 0, source, clip));
+    EXPECT_EQ(ReadAll(clip), bytes.left(9 * Block));
+    source.clipStartScr = std::numeric_limits<qint64>::max();
+    ASSERT_TRUE(ExtractClip(270, 0, source, clip));
+    EXPECT_EQ(ReadAll(clip), bytes);
 }
 
 // Packs and sequence headers at chosen offsets, filler elsewhere.
