@@ -52,12 +52,10 @@ run_one() {
         >"$OUT/logs/$target.log" 2>&1 || true
 }
 
-pids=()
 for target in "${TARGETS[@]}"; do
     while (($(jobs -rp | wc -l) >= PARALLEL)); do sleep 1; done
     echo "fuzzing $target for $SECONDS_EACH s"
     run_one "$target" &
-    pids+=($!)
 done
 wait
 

@@ -12,7 +12,7 @@ bash tests/fixtures/make_test_videos.sh "$VIDEOS" >/dev/null
 mkdir -p "$SEEDS"
 
 videos=(pal.m2v pal.mpg pal_dvd.vob ntsc_df.mpg ntsc_ndf.mpg film.m2v wide.mpg tc10h.m2v
-        oneseq.m2v mpeg1.mpg notmpeg.bin)
+        tc10h.vob oneseq.m2v mpeg1.mpg notmpeg.bin)
 for target in fuzz_scanner fuzz_gop_search fuzz_clip; do
     mkdir -p "$SEEDS/$target"
     for video in "${videos[@]}"; do
