@@ -14,17 +14,7 @@ constexpr qint64 MaxCopied = 16 * 1000 * 1000;
 
 QByteArray SourceBytes(const QString& path, qint64 offset, qint64 count) {
     QByteArray bytes;
-    OpenFile file(path);
-    qint64 done = 0;
-    QByteArray block;
-    while (done < count) {
-        const qint32 got = file.readAt(
-            offset + done, static_cast<qint32>(qMin<qint64>(count - done, 1 << 20)), block);
-        if (got <= 0)
-            break;
-        bytes.append(block.constData(), got);
-        done += got;
-    }
+    bytes.truncate(ReadFileBlockAt(path, static_cast<qint32>(count), offset, bytes));
     return bytes;
 }
 

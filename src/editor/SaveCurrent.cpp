@@ -30,7 +30,6 @@
 #include <QRadioButton>
 #include <QTemporaryFile>
 #include <cmath>
-#include <cstdio>
 
 void MpegLibForm::ConnectSaveCurrent() {
     connect(Command_SavePic, &QPushButton::clicked, this, [this] { Command_SavePic_Click(); });
@@ -153,10 +152,8 @@ void MpegLibForm::Command_SavePic_Click() {
 void MpegLibForm::ReportSaveFailure(const QString& path) {
     SaveFailures << path;
     const QString text = LoadLangString(269, {QStringLiteral("|1"), path});
-    if (GlobalVars().AutoMode != FlagFalse) {
-        const QByteArray line = "cueboard: " + text.toLocal8Bit() + '\n';
-        std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
-    } else {
+    if (GlobalVars().AutoMode != FlagFalse)
+        WriteMessageLine(text);
+    else
         ShowMessage(this, text, MessageIcon::Exclamation);
-    }
 }

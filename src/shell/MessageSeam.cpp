@@ -16,9 +16,7 @@ MessageResult ShowMessageBox(const MessageRequest& request) {
     // Without a screen nobody could answer the box, and waiting for an answer would hang the
     // program: the message goes to standard error and takes its default answer.
     if (QGuiApplication::platformName() == u"offscreen" || !qobject_cast<QApplication*>(qApp)) {
-        const QByteArray text = request.text.toLocal8Bit();
-        std::fprintf(stderr, "cueboard: %s\n", text.constData());
-        std::fflush(stderr);
+        WriteMessageLine(request.text);
         return MessageResult::Ok;
     }
     QMessageBox box(request.parent);
@@ -58,6 +56,12 @@ MessageResult ShowMessage(QWidget* parent, const QString& text, MessageIcon icon
     const MessageRequest request{parent, text, title, icon, buttons};
     const MessageHandler& handler = CurrentHandler();
     return handler ? handler(request) : ShowMessageBox(request);
+}
+
+void WriteMessageLine(const QString& text) {
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fprintf(stderr, "cueboard: %s\n", bytes.constData());
+    std::fflush(stderr);
 }
 
 MessageHandler SetMessageHandler(MessageHandler handler) {

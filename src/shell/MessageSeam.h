@@ -28,5 +28,9 @@ MessageResult ShowMessage(QWidget* parent, const QString& text,
                           MessageIcon icon = MessageIcon::None,
                           MessageButtons buttons = MessageButtons::Ok, const QString& title = {});
 
+// Writes a message as one line "cueboard: TEXT" on standard error: where no box can be shown,
+// and for an unattended run, which nobody watches to answer a box.
+void WriteMessageLine(const QString& text);
+
 // Replaces the handler; an empty handler restores the real message box. Returns the old one.
 MessageHandler SetMessageHandler(MessageHandler handler);

@@ -7,7 +7,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QRandomGenerator>
 
 #include <csignal>
 #include <cstdio>
@@ -272,22 +271,13 @@ TEST_F(BadInput, FullDiskKeepsThePreviousChapterListAndLeavesNoPieces) {
 
 TEST_F(BadInput, GarbageChapterListsNeitherStopTheEditorNorGetOverwritten) {
     const QString video = AddVideo(QStringLiteral("film.mpg"), ReadAll(TestVideo("pal.mpg")));
-    QByteArray garbage(200000, '\0');
-    QRandomGenerator random(4711);
-    for (char& byte : garbage)
-        byte = char(random.bounded(256));
-    QByteArray manyEntries;
-    for (int i = 0; i < 10000; ++i)
-        manyEntries += QByteArray::number(i / 3600).rightJustified(2, '0') + ':' +
-                       QByteArray::number(i / 60 % 60).rightJustified(2, '0') + ':' +
-                       QByteArray::number(i % 60).rightJustified(2, '0') + ".000\r\n";
     const struct {
         const char* what;
         QByteArray list;
     } cases[] = {
-        {"binary garbage", garbage},
+        {"binary garbage", RandomBytes(200000, 4711)},
         {"one line of 1 MB", "00:00:01.000," + QByteArray(1 << 20, '9') + "\r\n"},
-        {"10000 entries", manyEntries},
+        {"10000 entries", TimeLines(10000)},
         {"times that are none", "99:99:99.999\r\n::::\r\n-1:-1:-1\r\n1e309:00:00\r\n"},
     };
     const QString listPath = QDir(box.out()).filePath(QStringLiteral("film_Celltimes.txt"));

@@ -1,60 +1,46 @@
 #include "shell/Startup.h"
+#include "support/ProgramRun.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
 #include <QLockFile>
-#include <QProcess>
 #include <QSettings>
-#include <QTemporaryDir>
+#include <csignal>
 #include <gtest/gtest.h>
 
 namespace {
 
-struct ProgramRun {
+struct CliRun {
     int exitCode = -1;
     QString out;
     QString err;
 };
 
-// Runs the program with its own temp and settings folders.
-ProgramRun RunCueboard(const QStringList& args, const QString& home,
-                       const QString& workDir = QString()) {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("TMPDIR"), home);
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home);
-    env.insert(QStringLiteral("XDG_DATA_HOME"), home);
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    process.setProcessEnvironment(env);
-    if (!workDir.isEmpty())
-        process.setWorkingDirectory(workDir);
-    process.start(CueboardBinary(), args);
-    ProgramRun run;
-    if (!process.waitForFinished(30000)) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-    run.out = QString::fromLocal8Bit(process.readAllStandardOutput());
-    run.err = QString::fromLocal8Bit(process.readAllStandardError());
-    return run;
+// Runs the program in its own folder tree (home, temp and settings folders of its own).
+CliRun RunIn(const ProgramSandbox& box, const QStringList& args) {
+    QList<QByteArray> bytes;
+    for (const QString& arg : args)
+        bytes << QFile::encodeName(arg);
+    const ProcessResult result = RunProgram(box, bytes, {.timeoutMs = 30000});
+    return {result.finished && result.signal == 0 ? result.exitCode : -2,
+            QString::fromLocal8Bit(result.out), QString::fromLocal8Bit(result.err)};
 }
 
+// The front-end's language setting in the program's settings folder.
 void SetLangId(const QString& home, const QString& value) {
-    QSettings settings(QDir(home).filePath(QStringLiteral("OrvelStudio.conf")),
+    QSettings settings(QDir(home).filePath(QStringLiteral(".config/OrvelStudio.conf")),
                        QSettings::IniFormat);
     settings.setValue(QStringLiteral("Startup/LangID"), value);
 }
 
 class Cli : public ::testing::Test {
 protected:
-    QTemporaryDir home;
+    CliRun Run(const QStringList& args) { return RunIn(box, args); }
+    ProgramSandbox box;
 };
 
 TEST_F(Cli, InfoPrintsTheStreamReport) {
-    const ProgramRun run = RunCueboard(
-        {QStringLiteral("--info"), TestVideo(QStringLiteral("pal_dvd.vob"))}, home.path());
+    const CliRun run = Run({QStringLiteral("--info"), TestVideo(QStringLiteral("pal_dvd.vob"))});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     const QStringList lines = run.out.split(u'\n', Qt::SkipEmptyParts);
     ASSERT_GE(lines.size(), 12);
@@ -70,9 +56,8 @@ TEST_F(Cli, InfoPrintsTheStreamReport) {
 }
 
 TEST_F(Cli, InfoFollowsTheLanguageSetting) {
-    SetLangId(home.path(), QStringLiteral("2000"));
-    const ProgramRun run = RunCueboard(
-        {QStringLiteral("--info"), TestVideo(QStringLiteral("ntsc_df.mpg"))}, home.path());
+    SetLangId(box.home(), QStringLiteral("2000"));
+    const CliRun run = Run({QStringLiteral("--info"), TestVideo(QStringLiteral("ntsc_df.mpg"))});
     ASSERT_EQ(run.exitCode, 0);
     EXPECT_TRUE(run.out.contains(QStringLiteral("Videobreite=720")));
     EXPECT_TRUE(run.out.contains(QString::fromUtf8("Videohöhe=480")));
@@ -80,20 +65,20 @@ TEST_F(Cli, InfoFollowsTheLanguageSetting) {
 }
 
 TEST_F(Cli, InfoExitCodesTellWhatWentWrong) {
-    QDir(home.path()).mkdir(QStringLiteral("folder.mpg"));
-    WriteAll(QDir(home.path()).filePath(QStringLiteral("empty.mpg")), {});
+    QDir(box.home()).mkdir(QStringLiteral("folder.mpg"));
+    WriteAll(QDir(box.home()).filePath(QStringLiteral("empty.mpg")), {});
     const struct {
         QString path;
         int exitCode;
         const char* stdoutStart;
     } cases[] = {
         {TestVideo(QStringLiteral("notmpeg.bin")), 1, "Info:\nNo sequence header found!\n"},
-        {QDir(home.path()).filePath(QStringLiteral("empty.mpg")), 1, "Info:\n"},
-        {QDir(home.path()).filePath(QStringLiteral("missing.mpg")), 2, ""},
-        {QDir(home.path()).filePath(QStringLiteral("folder.mpg")), 2, ""},
+        {QDir(box.home()).filePath(QStringLiteral("empty.mpg")), 1, "Info:\n"},
+        {QDir(box.home()).filePath(QStringLiteral("missing.mpg")), 2, ""},
+        {QDir(box.home()).filePath(QStringLiteral("folder.mpg")), 2, ""},
     };
     for (const auto& c : cases) {
-        const ProgramRun run = RunCueboard({QStringLiteral("--info"), c.path}, home.path());
+        const CliRun run = Run({QStringLiteral("--info"), c.path});
         EXPECT_EQ(run.exitCode, c.exitCode) << c.path.toStdString();
         const QString start = QString::fromLatin1(c.stdoutStart);
         EXPECT_TRUE(start.isEmpty() ? run.out.isEmpty() : run.out.startsWith(start))
@@ -103,20 +88,19 @@ TEST_F(Cli, InfoExitCodesTellWhatWentWrong) {
             EXPECT_TRUE(run.err.contains(c.path));
         }
     }
-    EXPECT_EQ(RunCueboard({QStringLiteral("--info")}, home.path()).exitCode, 2);
+    EXPECT_EQ(Run({QStringLiteral("--info")}).exitCode, 2);
 }
 
 TEST_F(Cli, HelpAndVersionCountOnlyAsFirstArgument) {
-    ProgramRun run = RunCueboard({QStringLiteral("--help")}, home.path());
+    CliRun run = Run({QStringLiteral("--help")});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(run.out.contains(QStringLiteral("/outdir=")));
-    run = RunCueboard({QStringLiteral("--version")}, home.path());
+    run = Run({QStringLiteral("--version")});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(run.out.startsWith(QStringLiteral("Cueboard ")));
     // After a video, "--help" is just part of the front-end's command line.
-    run = RunCueboard({TestVideo(QStringLiteral("notmpeg.bin")),
-                       QStringLiteral("/outdir=") + home.path(), QStringLiteral("--help")},
-                      home.path());
+    run = Run({TestVideo(QStringLiteral("notmpeg.bin")), QStringLiteral("/outdir=") + box.home(),
+               QStringLiteral("--help")});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_FALSE(run.out.contains(QStringLiteral("Usage:")));
     EXPECT_TRUE(run.err.contains(QStringLiteral("No sequence header found!")))
@@ -129,7 +113,7 @@ TEST_F(Cli, VideosTheEditorCannotShowAreRefused) {
     const QByteArray stream = ReadAll(TestVideo(QStringLiteral("pal.m2v")));
     const qsizetype gop = stream.indexOf(QByteArray::fromHex("000001B8"));
     ASSERT_GT(gop, 0);
-    const QString noGop = QDir(home.path()).filePath(QStringLiteral("nogop.m2v"));
+    const QString noGop = QDir(box.home()).filePath(QStringLiteral("nogop.m2v"));
     ASSERT_TRUE(WriteAll(noGop, stream.left(gop) + QByteArray(4096, '\0')));
     const struct {
         QString video;
@@ -140,7 +124,7 @@ TEST_F(Cli, VideosTheEditorCannotShowAreRefused) {
         {noGop, "No GOP Header found"},
     };
     for (const auto& c : cases) {
-        const ProgramRun run = RunCueboard({c.video}, home.path());
+        const CliRun run = Run({c.video});
         EXPECT_EQ(run.exitCode, 1) << c.video.toStdString();
         EXPECT_TRUE(run.err.contains(QStringLiteral("cueboard: ") + QString::fromLatin1(c.message)))
             << run.err.toStdString();
@@ -149,13 +133,11 @@ TEST_F(Cli, VideosTheEditorCannotShowAreRefused) {
 }
 
 TEST_F(Cli, AutomaticRunWritesTheChaptersAndEnds) {
-    const QString out = QDir(home.path()).filePath(QStringLiteral("out"));
+    const QString out = QDir(box.home()).filePath(QStringLiteral("out"));
     ASSERT_TRUE(QDir().mkpath(out));
-    const ProgramRun run =
-        RunCueboard({TestVideo(QStringLiteral("pal.m2v")), QStringLiteral("/outdir=") + out,
-                     QStringLiteral("/chapters=00:00:00.000,00:00:02.000"),
-                     QStringLiteral("/markonly"), QStringLiteral("/auto")},
-                    home.path());
+    const CliRun run = Run({TestVideo(QStringLiteral("pal.m2v")), QStringLiteral("/outdir=") + out,
+                            QStringLiteral("/chapters=00:00:00.000,00:00:02.000"),
+                            QStringLiteral("/markonly"), QStringLiteral("/auto")});
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     const QByteArray cellTimes = ReadAll(QDir(out).filePath(QStringLiteral("pal_Celltimes.txt")));
     const QList<QByteArray> lines = cellTimes.trimmed().split('\n');
@@ -165,36 +147,28 @@ TEST_F(Cli, AutomaticRunWritesTheChaptersAndEnds) {
 }
 
 TEST_F(Cli, WithoutAUsableVideoTheChooserStaysOpen) {
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("TMPDIR"), home.path());
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
-    env.insert(QStringLiteral("XDG_DATA_HOME"), home.path());
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    process.setProcessEnvironment(env);
-    process.start(CueboardBinary(), {QDir(home.path()).filePath(QStringLiteral("nothing.mpg"))});
-    ASSERT_TRUE(process.waitForStarted());
-    EXPECT_FALSE(process.waitForFinished(1500)) << "the program ended instead of waiting";
-    process.kill();
-    process.waitForFinished();
-    EXPECT_FALSE(QString::fromLocal8Bit(process.readAllStandardError()).contains(u"cueboard:"));
+    const ProcessResult run = RunProgram(
+        box, {QFile::encodeName(QDir(box.home()).filePath(QStringLiteral("nothing.mpg")))},
+        {.stopAfterMs = 1500});
+    EXPECT_EQ(run.signal, SIGTERM) << "the program ended instead of waiting";
+    EXPECT_FALSE(run.err.contains("cueboard:"));
 }
 
 TEST_F(Cli, SecondCopyEndsAtOnceAndSilently) {
     // Hold the single-instance lock the way a running copy does, in the same temp folder.
     const QByteArray oldTmp = qgetenv("TMPDIR");
-    qputenv("TMPDIR", QFile::encodeName(home.path()));
+    qputenv("TMPDIR", QFile::encodeName(box.temp()));
     std::unique_ptr<QLockFile> held = AcquireSingleInstance();
     qputenv("TMPDIR", oldTmp);
     ASSERT_TRUE(held);
-    const QString missing = QDir(home.path()).filePath(QStringLiteral("nothing.mpg"));
-    const ProgramRun run = RunCueboard({missing}, home.path());
+    const QString missing = QDir(box.home()).filePath(QStringLiteral("nothing.mpg"));
+    const CliRun run = Run({missing});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
     EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
     held.reset();
     // With the first copy gone the start goes on, here to the chooser's refusal of the file.
-    const ProgramRun again = RunCueboard({TestVideo(QStringLiteral("notmpeg.bin"))}, home.path());
+    const CliRun again = Run({TestVideo(QStringLiteral("notmpeg.bin"))});
     EXPECT_EQ(again.exitCode, 1);
     EXPECT_TRUE(again.err.contains(QStringLiteral("No sequence header found!")))
         << again.err.toStdString();

@@ -3,15 +3,22 @@
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
+#include <QRandomGenerator>
+#include <QTime>
 
 QString TestVideoDir() {
     const QByteArray fromEnv = qgetenv("CUEBOARD_TEST_VIDEOS");
-    return fromEnv.isEmpty() ? QStringLiteral(CUEBOARD_TEST_VIDEOS) : QString::fromLocal8Bit(fromEnv);
+    return fromEnv.isEmpty() ? QStringLiteral(CUEBOARD_TEST_VIDEOS)
+                             : QString::fromLocal8Bit(fromEnv);
 }
 
-QString TestVideo(const QString& name) { return QDir(TestVideoDir()).filePath(name); }
+QString TestVideo(const QString& name) {
+    return QDir(TestVideoDir()).filePath(name);
+}
 
-QString CueboardBinary() { return QStringLiteral(CUEBOARD_BINARY); }
+QString CueboardBinary() {
+    return QStringLiteral(CUEBOARD_BINARY);
+}
 
 QByteArray ReadAll(const QString& path) {
     QFile file(path);
@@ -41,6 +48,22 @@ bool MakeSparseFile(const QString& path, qint64 size, const QByteArray& head,
             return false;
     }
     return true;
+}
+
+QByteArray RandomBytes(qsizetype size, quint32 seed) {
+    QByteArray bytes(size, '\0');
+    QRandomGenerator random(seed);
+    for (char& byte : bytes)
+        byte = char(random.bounded(256));
+    return bytes;
+}
+
+QByteArray TimeLines(int count) {
+    QByteArray lines;
+    for (int i = 0; i < count; ++i)
+        lines +=
+            QTime(0, 0).addSecs(i).toString(QStringLiteral("hh:mm:ss.zzz")).toLatin1() + "\r\n";
+    return lines;
 }
 
 QStringList Entries(const QListWidget* list) {

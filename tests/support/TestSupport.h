@@ -19,6 +19,12 @@ QByteArray ReadAll(const QString& path);
 // Writes `bytes` to `path` (replacing it); false on failure.
 bool WriteAll(const QString& path, const QByteArray& bytes);
 
+// `size` bytes of seeded random garbage (the same for the same seed).
+QByteArray RandomBytes(qsizetype size, quint32 seed);
+
+// A chapter list of `count` lines "HH:MM:SS.000" CR LF, one second apart from 00:00:00.
+QByteArray TimeLines(int count);
+
 // The texts of a list box, first to last.
 class QListWidget;
 QStringList Entries(const QListWidget* list);
