@@ -27,14 +27,6 @@ namespace {
 
 const QString Zero = QStringLiteral("00:00:00.000");
 
-QStringList IconTags(const MpegLibForm& f) {
-    QStringList tags;
-    for (const QLabel* icon : f.Label8)
-        if (!Tag(icon).isEmpty())
-            tags << Tag(icon);
-    return tags;
-}
-
 QString Mark(QString timecode) {
     return timecode.replace(u':', u'_');
 }

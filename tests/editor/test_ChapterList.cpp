@@ -12,14 +12,6 @@
 
 namespace {
 
-QStringList IconTags(const MpegLibForm& f) {
-    QStringList tags;
-    for (const QLabel* icon : f.Label8)
-        if (!Tag(icon).isEmpty())
-            tags << Tag(icon);
-    return tags;
-}
-
 class ChapterList : public ::testing::Test {
 protected:
     EditorFixture fx;

@@ -27,6 +27,7 @@ QString CopyVideo(const QTemporaryDir& dir, const QString& name, const QString& 
 
 class EditorStart : public ::testing::Test {
 protected:
+    void PrepareOverlongOutDir();
     EditorFixture fx;
     QTemporaryDir videoDir;
 };
@@ -112,13 +113,18 @@ TEST_F(EditorStart, UnwritableOutputFolderFallsBackToTheProgramFolder) {
     EXPECT_EQ(fx.form->CellTimesPath, fx.appDir.filePath(QStringLiteral("pal_Celltimes.txt")));
 }
 
-TEST_F(EditorStart, OverlongPathDisablesSaving) {
+// An output folder whose chapter file path is too long for saving.
+void EditorStart::PrepareOverlongOutDir() {
     QString deep = fx.outDir.path();
     while (deep.size() < 260)
         deep += QStringLiteral("/folder_with_a_long_name_for_the_path_test");
     ASSERT_TRUE(QDir().mkpath(deep));
     fx.Prepare(TestVideo(QStringLiteral("pal.mpg")));
     GlobalVars().OutDir = deep;
+}
+
+TEST_F(EditorStart, OverlongPathDisablesSaving) {
+    ASSERT_NO_FATAL_FAILURE(PrepareOverlongOutDir());
     ASSERT_TRUE(fx.Load());
     MpegLibForm& f = *fx.form;
     EXPECT_EQ(f.PathTooLong, FlagTrue);
@@ -136,12 +142,7 @@ TEST_F(EditorStart, OverlongPathDisablesSaving) {
 }
 
 TEST_F(EditorStart, OverlongPathIsNotReportedInAutomaticMode) {
-    QString deep = fx.outDir.path();
-    while (deep.size() < 260)
-        deep += QStringLiteral("/folder_with_a_long_name_for_the_path_test");
-    ASSERT_TRUE(QDir().mkpath(deep));
-    fx.Prepare(TestVideo(QStringLiteral("pal.mpg")));
-    GlobalVars().OutDir = deep;
+    ASSERT_NO_FATAL_FAILURE(PrepareOverlongOutDir());
     GlobalVars().AutoMode = FlagTrue;
     ASSERT_TRUE(fx.Load());
     EXPECT_EQ(fx.messages.texts(), QStringList{"Sorry, automatic failed"});

@@ -20,7 +20,6 @@
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
-#include <QSettings>
 #include <QSignalSpy>
 #include <QStorageInfo>
 #include <QTemporaryDir>
@@ -67,15 +66,6 @@ public:
 private:
     ShowWatcher<MpegLibForm> watcher_;
 };
-
-void StoreLangId(const std::optional<QString>& value) {
-    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, u"OrvelStudio"_qs);
-    if (value)
-        settings.setValue(u"Startup/LangID"_qs, *value);
-    else
-        settings.remove(u"Startup/LangID"_qs);
-    settings.sync();
-}
 
 QStringList ListedFiles(const frmTest& chooser) {
     QStringList names;

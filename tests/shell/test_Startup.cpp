@@ -1,5 +1,6 @@
 #include "shell/GlobalVars.h"
 #include "shell/Startup.h"
+#include "support/TestSupport.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -7,7 +8,6 @@
 #include <QFile>
 #include <QLockFile>
 #include <QProcess>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <array>
 #include <gtest/gtest.h>
@@ -15,15 +15,6 @@
 #include <unistd.h>
 
 namespace {
-
-void StoreLangId(const std::optional<QString>& value) {
-    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, u"OrvelStudio"_qs);
-    if (value)
-        settings.setValue(u"Startup/LangID"_qs, *value);
-    else
-        settings.remove(u"Startup/LangID"_qs);
-    settings.sync();
-}
 
 TEST(Startup, ReadsLangBaseWithTheLeadingNumberRule) {
     const struct {

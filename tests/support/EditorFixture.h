@@ -1,11 +1,13 @@
 #pragma once
 
 #include "editor/MpegLibForm.h"
+#include "editor/Tag.h"
 #include "shell/GlobalVars.h"
 #include "support/MessageRecorder.h"
 #include "support/TestSupport.h"
 #include "viewer/MpegLibModule.h"
 
+#include <QLabel>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -44,3 +46,12 @@ struct EditorFixture {
         GlobalVars() = Global_var_module{};
     }
 };
+
+// The Tags of the editor's chapter icons that carry one, in icon order.
+inline QStringList IconTags(const MpegLibForm& f) {
+    QStringList tags;
+    for (const QLabel* icon : f.Label8)
+        if (!Tag(icon).isEmpty())
+            tags << Tag(icon);
+    return tags;
+}

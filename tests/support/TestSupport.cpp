@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QListWidget>
 #include <QRandomGenerator>
+#include <QSettings>
 #include <QTime>
 
 QString TestVideoDir() {
@@ -48,6 +49,16 @@ bool MakeSparseFile(const QString& path, qint64 size, const QByteArray& head,
             return false;
     }
     return true;
+}
+
+void StoreLangId(const std::optional<QString>& value) {
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
+                       QStringLiteral("OrvelStudio"));
+    if (value)
+        settings.setValue(QStringLiteral("Startup/LangID"), *value);
+    else
+        settings.remove(QStringLiteral("Startup/LangID"));
+    settings.sync();
 }
 
 QByteArray RandomBytes(qsizetype size, quint32 seed) {

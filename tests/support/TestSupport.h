@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <optional>
 
 // Folder of the generated test videos (made by tests/fixtures/make_test_videos.sh).
 QString TestVideoDir();
@@ -18,6 +19,10 @@ QByteArray ReadAll(const QString& path);
 
 // Writes `bytes` to `path` (replacing it); false on failure.
 bool WriteAll(const QString& path, const QByteArray& bytes);
+
+// Stores the front-end's language setting (Startup/LangID) in the test's private settings, or
+// removes it.
+void StoreLangId(const std::optional<QString>& value);
 
 // `size` bytes of seeded random garbage (the same for the same seed).
 QByteArray RandomBytes(qsizetype size, quint32 seed);
