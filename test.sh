@@ -39,6 +39,8 @@ if ((SANITIZE)); then
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:suppressions=$SUPPRESSIONS/ubsan.supp
 fi
 
+# Warnings are errors here (not in a user's own build of the program).
+export CUEBOARD_CMAKE_ARGS="-DCUEBOARD_WERROR=ON ${CUEBOARD_CMAKE_ARGS:-}"
 scripts/setup-build.sh
 BUILD_DIR=${CUEBOARD_BUILD_DIR:-build}
 cd "$BUILD_DIR"

@@ -26,8 +26,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         args << QString::fromLocal8Bit(arg);
 
     Global_var_module fromArgs;
-    ReadCommandLine(CommandLineText(args), fromArgs);
+    ReadArguments(args, fromArgs);
     Check(fromArgs);
+    Global_var_module fromRebuilt;
+    ReadCommandLine(CommandLineText(args), fromRebuilt);
+    Check(fromRebuilt);
     Global_var_module fromText;
     ReadCommandLine(QString::fromLocal8Bit(bytes), fromText);
     Check(fromText);

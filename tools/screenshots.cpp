@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
         // The chooser on the demo's folder, the demo selected and reported.
         QDir::setCurrent(QFileInfo(video).absolutePath());
         frmTest chooser;
-        chooser.Form_Load(QString());
+        chooser.Form_Load({});
         chooser.SetDir1Path(QFileInfo(video).absolutePath());
         chooser.show();
         QTest::qWait(800);

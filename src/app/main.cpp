@@ -2,6 +2,7 @@
 #include "shell/CommandLine.h"
 #include "shell/GlobalVars.h"
 #include "shell/LangStrings.h"
+#include "shell/MessageSeam.h"
 #include "shell/Startup.h"
 #include "stream/FileAccess.h"
 
@@ -12,6 +13,7 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -35,7 +37,9 @@ void PrintUsage() {
                         "  /markonly              save chapter marks only, no images or clips\n"
                         "  /auto                  run the whole job without user action and quit\n"
                         "                         (exit 1: video refused or missing, 2: some\n"
-                        "                         images, clips or the chapter list not written)\n"
+                        "                         images, clips or the chapter list not written,\n"
+                        "                         3: the run failed or stopped before its last\n"
+                        "                         chapter); needs no display\n"
                         "\n"
                         "  --info VIDEO   print the stream report of VIDEO and exit\n"
                         "                 (exit 1: no sequence header, 2: file cannot be read)\n"
@@ -97,6 +101,53 @@ int RunScriptOption(const QStringList& args) {
     return -1;
 }
 
+bool HasEnv(const char* name) {
+    return !qEnvironmentVariableIsEmpty(name);
+}
+
+// The one line a start without a display ends with.
+void NoDisplayLine(const QString& why) {
+    WriteMessageLine(QStringLiteral("no display to show the windows on (%1); /auto and --info work "
+                                    "without one")
+                         .arg(why));
+}
+
+// Picks where the windows go before the window system is contacted. An unattended run that
+// finds no display falls back to Qt's offscreen platform; a start that has to show its windows
+// and cannot returns false after one line on standard error.
+bool ChooseWindowSystem(bool automatic) {
+    if (HasEnv("QT_QPA_PLATFORM"))
+        return true;
+    const bool wayland = HasEnv("WAYLAND_DISPLAY");
+    const bool x11 = HasEnv("DISPLAY");
+    if (!automatic) {
+        if (!wayland && !x11)
+            NoDisplayLine(QStringLiteral("DISPLAY and WAYLAND_DISPLAY are not set"));
+        return wayland || x11;
+    }
+    // A display that is named but cannot be reached (a stale DISPLAY over ssh) makes Qt try the
+    // next platform of the list.
+    QByteArray platforms;
+    if (wayland)
+        platforms += "wayland;";
+    if (x11)
+        platforms += "xcb;";
+    qputenv("QT_QPA_PLATFORM", platforms + "offscreen");
+    return true;
+}
+
+// While the window system starts: a display that is named but cannot be reached makes Qt give up
+// with a fatal message, which becomes the one clear line and exit code 1 instead of an abort.
+void StartupMessages(QtMsgType type, const QMessageLogContext&, const QString& text) {
+    if (type == QtFatalMsg) {
+        NoDisplayLine(QStringLiteral("the window system could not be reached"));
+        std::_Exit(1);
+    }
+    if (type == QtWarningMsg || type == QtInfoMsg || type == QtDebugMsg)
+        return; // the platform plugins' own diagnostics are not for the user
+    WriteMessageLine(text);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -118,13 +169,19 @@ int main(int argc, char** argv) {
     if (!instanceLock)
         return 0;
 
+    Global_var_module options;
+    ReadArguments(args, options);
+    if (!ChooseWindowSystem(options.AutoMode != FlagFalse))
+        return 1;
+    const QtMessageHandler qtMessages = qInstallMessageHandler(StartupMessages);
     QApplication app(argc, argv);
+    qInstallMessageHandler(qtMessages);
     QApplication::setApplicationDisplayName(QStringLiteral("Cueboard"));
 
     // The chooser's load step settles the run; a video named on the command line is opened in
     // the editor once the chooser is shown, and closing the chooser ends the program.
     frmTest chooser;
-    chooser.Form_Load(CommandLineText(args));
+    chooser.Form_Load(args);
     chooser.show();
     app.exec();
     return chooser.ExitCode;

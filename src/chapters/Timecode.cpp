@@ -64,6 +64,17 @@ bool TimeOfDaySeconds(const QString& timecode, int& seconds) {
     return ParseClock(clock, seconds);
 }
 
+bool IsTimecode(const QString& text) {
+    if (text.size() != 12 || text[8] != u'.')
+        return false;
+    for (int i : {9, 10, 11}) {
+        if (text[i] < u'0' || text[i] > u'9')
+            return false;
+    }
+    int seconds = 0;
+    return TimeOfDaySeconds(text, seconds);
+}
+
 std::optional<double> TimecodeSeconds(const QString& timecode) {
     int seconds = 0;
     if (!TimeOfDaySeconds(timecode, seconds))
@@ -80,9 +91,10 @@ QString GopTimecodeToText(int hours, int minutes, int seconds, int pictures, flo
         return FormatDayFraction(value, 3, QStringLiteral("."));
     }
     // A damaged sequence header leaves the frame rate unknown (0): the pictures then add nothing.
-    double ms = frameRate > 0.0f ? std::floor(static_cast<double>(pictures) /
-                                              static_cast<double>(frameRate) * 1000.0)
-                                 : 0.0;
+    double ms =
+        frameRate > 0.0f
+            ? std::floor(static_cast<double>(pictures) / static_cast<double>(frameRate) * 1000.0)
+            : 0.0;
     if (!(std::abs(ms) < 1e12))
         ms = 0.0;
     return ClockText(hours, minutes, seconds, static_cast<qint64>(ms));
@@ -197,4 +209,14 @@ QString NormalizeTimecode(const QString& text, bool keepFraction) {
                ZeroPadded(seconds % 60, 2) + fraction;
     const double value = seconds / SecondsPerDay + LeadingNumber(u'0' + fraction) / SecondsPerDay;
     return QString::number(value, 'g', 15);
+}
+
+qint64 FramePeriodNs(float frameRate) {
+    constexpr double FallbackFrameRate = 25.0;
+    constexpr double SlowestFrameRate = 1.0;
+    constexpr double NsPerSecond = 1e9;
+    const double rate = std::isfinite(frameRate) && frameRate >= SlowestFrameRate
+                            ? double(frameRate)
+                            : FallbackFrameRate;
+    return qint64(std::llround(NsPerSecond / rate));
 }

@@ -16,6 +16,11 @@ QString GopTimecodeToText(int hours, int minutes, int seconds, int pictures, flo
 // A byte position with a possible fraction cut to its whole part (toward zero).
 qint64 TruncatePosition(double position);
 
+// Nanoseconds from one picture to the next when playing at `frameRate`. A rate that is not
+// usable (none, not a number, or under one picture a second) plays at 25 pictures a second
+// rather than waiting between pictures for ever.
+qint64 FramePeriodNs(float frameRate);
+
 // The timecode one picture later: the whole milliseconds of one frame are added. `shownText` is
 // the text shown for the current picture; with 4 characters or fewer ("???") nothing changes.
 QString StepTimecode(const QString& currentTimecode, const QString& shownText, float frameRate);
@@ -43,6 +48,10 @@ QString NormalizeTimecode(const QString& text, bool keepFraction);
 // Seconds of a timecode text with its milliseconds (01:02:03.500 gives 3723.5); empty when it is
 // not a timecode ("???").
 std::optional<double> TimecodeSeconds(const QString& timecode);
+
+// True for a timecode text of exactly the form HH:MM:SS.mmm with a valid 24-hour time: what may
+// become a chapter mark and a file name ("???" and other texts may not).
+bool IsTimecode(const QString& text);
 
 // Seconds since midnight of a timecode's first 8 characters ("HH:MM:SS"); false when they are not
 // a valid 24-hour time.

@@ -75,8 +75,10 @@ std::optional<ChapterGop> SearchChapterGop(MpegLibForm& form, double target, qin
          ++corrections) {
         if (duration <= 0)
             break;
-        p = TruncatePosition(double(p) + double(form.FileLength) * d / duration);
-        if (!lookBack(qMax<qint64>(0, p)))
+        // On a video whose bitrate falls towards its end a correction may point past it.
+        p = qBound<qint64>(0, TruncatePosition(double(p) + double(form.FileLength) * d / duration),
+                           qMax<qint64>(0, form.FileLength - 1));
+        if (!lookBack(p))
             return std::nullopt;
     }
 
@@ -175,7 +177,11 @@ void MpegLibForm::CreateChaptersAuto(bool byInterval) {
             const double target = i * plan.intervalSeconds;
             const qint64 probe = TruncatePosition(RoundDecimals(i * bytesPerInterval, 4));
             const std::optional<ChapterGop> gop = SearchChapterGop(*this, target, probe);
-            if (!gop) {
+            if (gop)
+                FinalPositioning(gop->pos, gop->text, gop->raw);
+            // A GOP whose timecode is unknown ("???") can no more be a chapter than a time that
+            // cannot be found.
+            if (!gop || !ShownTimecodeKnown()) {
                 busy.reset();
                 ShowMessage(this,
                             LoadLangString(204, {QStringLiteral("|1"), ChapterTimeText(target)}));
@@ -183,7 +189,6 @@ void MpegLibForm::CreateChaptersAuto(bool byInterval) {
                 FinalPositioning(lastChapter.pos, lastChapter.text, lastChapter.raw);
                 return;
             }
-            FinalPositioning(gop->pos, gop->text, gop->raw);
             Command_SavePic_Click();
             lastChapter = *gop;
             busy->Progress(i + 1, plan.count);
@@ -203,8 +208,15 @@ void MpegLibForm::Command_CreateChapters3_Click() {
         Check_NoChapter->setChecked(false);
         const QStringList times = EntriesOf(List2);
         for (qsizetype i = 0; i < times.size(); ++i) {
-            if (!GoToTimecode(times[i]))
+            if (!GoToTimecode(times[i])) {
+                AutoRunFailed = true;
                 break;
+            }
+            if (!ShownTimecodeKnown()) {
+                ShowMessage(this, LoadLangString(204, {QStringLiteral("|1"), times[i]}));
+                AutoRunFailed = true;
+                break;
+            }
             // Two times that lead to the same GOP make one chapter: a second press there would
             // only show "Chapter already defined!", which would stop an unattended run.
             if (List1->findItems(Text1->text(), Qt::MatchExactly | Qt::MatchCaseSensitive)

@@ -215,6 +215,7 @@ bool MpegLibForm::Form_Load() {
         Command_CreateChapters3_Click();
     } else if (g.AutoMode != FlagFalse) {
         ShowMessage(this, QStringLiteral("Sorry, automatic failed"));
+        AutoRunFailed = true;
         Timer1->setInterval(10);
         Timer1->start();
     }

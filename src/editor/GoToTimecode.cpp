@@ -26,6 +26,9 @@ double TargetDays(const QString& tc) {
     return ok && std::isfinite(value) ? value : 0.0;
 }
 
+// How far past the play time a time may lie and still go to the last GOP.
+constexpr double PastTheEndSeconds = 1.0;
+
 } // namespace
 
 bool MpegLibForm::GoToTimecode(const QString& tc) {
@@ -82,8 +85,13 @@ bool MpegLibForm::GoToTimecode(const QString& tc) {
         return measure();
     };
 
-    // A proportional first guess, corrected in proportion to the remaining error.
-    qint64 p = D > 0 ? TruncatePosition(double(FileLength) / (D / T)) : 0;
+    // A proportional first guess, corrected in proportion to the remaining error. Guesses stay
+    // inside the file: on a video whose bitrate falls towards its end a correction may point past
+    // it, where nothing can be read.
+    const auto inFile = [this](double pos) {
+        return qBound<qint64>(0, TruncatePosition(pos), qMax<qint64>(0, FileLength - 1));
+    };
+    qint64 p = D > 0 ? inFile(double(FileLength) / (D / T)) : 0;
     MpegLib().CloseDecoder();
     if (!look(p, SearchDirection::Backward))
         return fail();
@@ -91,21 +99,27 @@ bool MpegLibForm::GoToTimecode(const QString& tc) {
          ++corrections) {
         if (g.DurationSeconds <= 0)
             break;
-        p = TruncatePosition(double(p) + double(FileLength) * d / g.DurationSeconds);
-        if (!look(qMax<qint64>(0, p), SearchDirection::Backward))
+        p = inFile(double(p) + double(FileLength) * d / g.DurationSeconds);
+        if (!look(p, SearchDirection::Backward))
             return fail();
     }
 
     if (d != 0) {
-        // Walk GOP by GOP towards the target, then take whichever of the first and the last GOP
-        // lies nearer to it.
-        const qint64 startPos = CurrentPos;
-        const QString startText = text;
-        const QString startRaw = raw;
-        const double startD = d;
+        // Walk GOP by GOP towards the target, then take the nearest of the GOP where the walk
+        // began, the last one it passed and the one where it stopped (on a tie the one where it
+        // stopped).
+        struct Gop {
+            qint64 pos;
+            QString text;
+            QString raw;
+            double d;
+        };
+        const Gop start{CurrentPos, text, raw, d};
+        Gop passed = start;
         const bool backward = d < 0;
         while (backward ? d < 0 : d > 0) {
             const qint64 before = CurrentPos;
+            passed = {CurrentPos, text, raw, d};
             if (backward) {
                 if (!look(CurrentPos - GopWalkStep, SearchDirection::Backward))
                     return fail();
@@ -116,11 +130,20 @@ bool MpegLibForm::GoToTimecode(const QString& tc) {
             if (CurrentPos == before)
                 break;
         }
-        if (std::fabs(startD) < std::fabs(d)) {
-            CurrentPos = startPos;
-            text = startText;
-            raw = startRaw;
+        Gop best{CurrentPos, text, raw, d};
+        for (const Gop& other : {passed, start}) {
+            if (std::fabs(other.d) < std::fabs(best.d))
+                best = other;
         }
+        CurrentPos = best.pos;
+        text = best.text;
+        raw = best.raw;
+        // The last GOP is the nearest to any later time; a time past the end of the video is
+        // still not there.
+        const std::optional<double> first = TimecodeSeconds(DisplayTimecode(FirstGopTimecode));
+        if (best.d > 0 && CurrentPos == g.LastGopPos && first &&
+            T * SecondsPerDay > *first + g.DurationSeconds + PastTheEndSeconds)
+            return fail();
     }
     FinalPositioning(CurrentPos, text, raw);
     return true;

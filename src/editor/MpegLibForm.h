@@ -125,9 +125,12 @@ public:
     qint16 ActiveList = 1; // 1: List1 had the focus last, 2: List2
     Flag Playing = FlagFalse;
     Flag SavedCreateEnabled = FlagFalse;
+    bool SaveButtonWanted = true; // the save button's state apart from an unknown timecode
     // Files a save could write neither in OutDir nor in AppPath (an automatic run ends with
     // exit code 2 when there are any).
     QStringList SaveFailures;
+    // An automatic run that could not start or stopped before its last chapter (exit code 3).
+    bool AutoRunFailed = false;
 
     // ---- Start and closing (EditorStart.cpp) ---------------------------------------------
     // The load step: labels, output folder and write probe, GOP check, first GOP timecode, first
@@ -237,6 +240,11 @@ public:
 
     // ---- Save options (SaveOptions.cpp) --------------------------------------------------
     void UpdateSaveButton();
+    // Enables or disables the save button as the save options and steps decide; the button
+    // stays disabled anyway while Text1 shows no timecode ("???"), which must never become a
+    // chapter mark or a file name.
+    void EnableSaveButton(bool enabled);
+    bool ShownTimecodeKnown() const;
     void Option_Pics_Click();
     void Option_Clips_Click();
     void Check_ChapterOnly_Click();

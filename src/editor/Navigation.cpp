@@ -134,7 +134,7 @@ void MpegLibForm::NextPictureStep() {
     SetSlider();
     // During playback this button is disabled and the save button is left to playback.
     if (Command_NextFrame->isEnabled())
-        Command_SavePic->setEnabled(Option_Pics->isChecked());
+        EnableSaveButton(Option_Pics->isChecked());
     AtGopStart = FlagFalse;
     UpdateSaveButton();
 }
@@ -147,7 +147,7 @@ void MpegLibForm::NextGopStep() {
     CurrentTimecode = FindGop(CurrentPos, SearchDirection::Forward, true);
     ShowTimecode();
     JumpToGop();
-    Command_SavePic->setEnabled(true);
+    EnableSaveButton(true);
     AtGopStart = FlagTrue;
     UpdateSaveButton();
 }
@@ -160,7 +160,7 @@ void MpegLibForm::PreviousGopStep() {
     CurrentTimecode = FindGop(CurrentPos, SearchDirection::Backward, true);
     ShowTimecode();
     JumpToGop();
-    Command_SavePic->setEnabled(true);
+    EnableSaveButton(true);
     AtGopStart = FlagTrue;
     UpdateSaveButton();
 }

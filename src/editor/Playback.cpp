@@ -1,5 +1,6 @@
 #include "editor/MpegLibForm.h"
 
+#include "chapters/Timecode.h"
 #include "editor/PositionSlider.h"
 #include "shell/GlobalVars.h"
 
@@ -20,20 +21,7 @@ namespace {
 // Playback stops by itself when the picture no longer changes this close to the end of the file.
 constexpr qint64 EndZone = 100000;
 
-// A stream without a usable frame rate (none, or under one picture a second) plays at the PAL
-// rate rather than waiting between pictures for ever.
-constexpr double FallbackFrameRate = 25.0;
-constexpr double SlowestFrameRate = 1.0;
-
-constexpr qint64 NsPerSecond = 1000000000;
 constexpr qint64 NsPerMs = 1000000;
-
-qint64 FramePeriodNs(float frameRate) {
-    const double rate = std::isfinite(frameRate) && frameRate >= SlowestFrameRate
-                            ? double(frameRate)
-                            : FallbackFrameRate;
-    return qint64(std::llround(double(NsPerSecond) / rate));
-}
 
 // Windows whose play loop is running. A Pause and a Play handled in the same wait hand the
 // running loop back its work instead of starting a second loop inside it.
@@ -87,9 +75,9 @@ void MpegLibForm::StartPlayback() {
     for (QWidget* control : std::initializer_list<QWidget*>{
              Command4, Command_NextIFrame, Command_StepBack, Check_ScaleRGB, Command_CreateChapters,
              Command_CreateChapters2, Command_CreateChapters3, Command_GetChapterFile,
-             Command_Delete, List1, List2, Command_SavePic, Option_Clips, Option_Pics, Slider1,
-             Check_UseOffset})
+             Command_Delete, List1, List2, Option_Clips, Option_Pics, Slider1, Check_UseOffset})
         control->setEnabled(false);
+    EnableSaveButton(false);
     Playing = FlagTrue;
     if (RunningLoops().contains(this))
         return;
@@ -121,7 +109,7 @@ void MpegLibForm::RestorePlaybackControls() {
                                                             Command_StepBack, Check_ScaleRGB})
         control->setEnabled(true);
     if (Option_Pics->isChecked())
-        Command_SavePic->setEnabled(true);
+        EnableSaveButton(true);
     const bool create = SavedCreateEnabled != FlagFalse;
     Command_CreateChapters->setEnabled(create);
     Command_CreateChapters2->setEnabled(create);

@@ -45,6 +45,10 @@ void MpegLibForm::Command_SavePic_KeyDown(int) {
 void MpegLibForm::Command_SavePic_Click() {
     Global_var_module& g = GlobalVars();
     const QString shown = Text1->text();
+    // Nothing is saved for a position whose timecode is unknown: "???" would become a chapter
+    // mark, a line of the cell-times file and a file name.
+    if (!ShownTimecodeKnown())
+        return;
 
     // 1: the chapter mark.
     const bool markCase =

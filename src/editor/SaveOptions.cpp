@@ -12,6 +12,7 @@
 #include <QRadioButton>
 
 void MpegLibForm::ConnectSaveOptions() {
+    connect(Text1, &QLineEdit::textChanged, this, [this] { EnableSaveButton(SaveButtonWanted); });
     // A box's handler runs whenever its value changes, also when the program sets it.
     connect(Check_ChapterOnly, &QCheckBox::stateChanged, this,
             [this] { Check_ChapterOnly_Click(); });
@@ -32,13 +33,13 @@ void MpegLibForm::ConnectSaveOptions() {
 
 void MpegLibForm::UpdateSaveButton() {
     if (PathTooLong != FlagFalse) {
-        Command_SavePic->setEnabled(false);
+        EnableSaveButton(false);
         return;
     }
     const bool markAllowed = SaveAllowed != FlagFalse && AtGopStart != FlagFalse;
     if (Check_ChapterOnly->isChecked()) {
         Command_SavePic->setText(LoadLangString(265));
-        Command_SavePic->setEnabled(markAllowed);
+        EnableSaveButton(markAllowed);
         return;
     }
     const bool clip = Option_Clips->isChecked();
@@ -55,13 +56,22 @@ void MpegLibForm::UpdateSaveButton() {
         Command_SavePic->setText(LoadLangString(clip ? 247 : 246));
 }
 
+void MpegLibForm::EnableSaveButton(bool enabled) {
+    SaveButtonWanted = enabled;
+    Command_SavePic->setEnabled(enabled && ShownTimecodeKnown());
+}
+
+bool MpegLibForm::ShownTimecodeKnown() const {
+    return IsTimecode(Text1->text());
+}
+
 void MpegLibForm::Option_Pics_Click() {
     if (Option_Pics->isChecked()) {
         Option_Clips->setChecked(false);
-        Command_SavePic->setEnabled(true);
+        EnableSaveButton(true);
     } else {
         Option_Clips->setChecked(true);
-        Command_SavePic->setEnabled(AtGopStart != FlagFalse);
+        EnableSaveButton(AtGopStart != FlagFalse);
     }
     UpdateSaveButton();
 }
@@ -70,10 +80,10 @@ void MpegLibForm::Option_Clips_Click() {
     // A clip can start only at a GOP start.
     if (Option_Clips->isChecked()) {
         Option_Pics->setChecked(false);
-        Command_SavePic->setEnabled(AtGopStart != FlagFalse);
+        EnableSaveButton(AtGopStart != FlagFalse);
     } else {
         Option_Pics->setChecked(true);
-        Command_SavePic->setEnabled(true);
+        EnableSaveButton(true);
     }
     UpdateSaveButton();
 }

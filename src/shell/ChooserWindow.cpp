@@ -3,6 +3,7 @@
 #include "editor/MpegLibForm.h"
 #include "editor/Twips.h"
 #include "shell/AboutDialog.h"
+#include "shell/CommandLine.h"
 #include "shell/Controls.h"
 #include "shell/GlobalVars.h"
 #include "shell/LangStrings.h"
@@ -153,11 +154,11 @@ frmTest::~frmTest() {
     DisconnectControls(this);
 }
 
-bool frmTest::Form_Load(const QString& commandLine) {
+bool frmTest::Form_Load(const QStringList& arguments) {
     Global_var_module& g = GlobalVars();
-    CommandLine = commandLine;
+    CommandLine = CommandLineText(arguments);
     // The record's settings: language, defaults, the command line, AutoMode and MarkOnly.
-    const bool videoNamed = RunStartup(commandLine, g);
+    const bool videoNamed = RunStartup(arguments, g);
 
     setWindowTitle(LoadLangString(238));
     Command1->setText(LoadLangString(211));
@@ -431,8 +432,12 @@ bool frmTest::ShowEditor() {
         return false;
     }
     editor.exec();
-    // An unattended run tells its caller that some file is missing.
-    if (GlobalVars().AutoMode != FlagFalse && !editor.SaveFailures.isEmpty())
-        ExitCode = 2;
+    // An unattended run tells its caller that chapters or files are missing.
+    if (GlobalVars().AutoMode != FlagFalse) {
+        if (editor.AutoRunFailed)
+            ExitCode = 3;
+        else if (!editor.SaveFailures.isEmpty())
+            ExitCode = 2;
+    }
     return true;
 }

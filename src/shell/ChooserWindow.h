@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 class QComboBox;
@@ -22,11 +23,12 @@ public:
     explicit frmTest(QWidget* parent = nullptr);
     ~frmTest() override;
 
-    // The load step of the program: the start-up settings of the record from `commandLine`,
+    // The load step of the program: the start-up settings of the record from the program's
+    // `arguments` (the video first, then its options),
     // captions, sizing, the start folder and the file pattern. When a video was named, Timer0 is
     // started (the editor follows once the window is shown) and true is returned. An automatic
     // run without a usable video starts Timer0 too: it ends the program with "File not found".
-    bool Form_Load(const QString& commandLine);
+    bool Form_Load(const QStringList& arguments);
 
     // The folder the lists show first: the folder of `videoFile` when it names one, else the
     // user's videos folder when it exists, else the home folder.
@@ -57,11 +59,12 @@ public:
     QPushButton* Command3 = nullptr; // About
     QTimer* Timer0 = nullptr;        // starts the editor for a video named on the command line
 
-    // The whole command line of this run, as the load step read it.
+    // The whole command line of this run as one text, rebuilt from the arguments.
     QString CommandLine;
     // Exit code of the program once this window has closed: 1 when the video named on the
     // command line was refused or missing, or the editor's load step asked the program to end;
-    // 2 when an automatic run could not write some of its files.
+    // 2 when an automatic run could not write some of its files; 3 when it could not start or
+    // stopped before its last chapter (the chapters made until then are kept).
     int ExitCode = 0;
 
     void Drive1_Change();

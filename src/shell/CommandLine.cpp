@@ -10,6 +10,7 @@
 #include <array>
 #include <cmath>
 #include <optional>
+#include <vector>
 
 namespace {
 
@@ -49,6 +50,37 @@ qsizetype OptionSearchStart(const QString& c) {
     return blank == 0 ? c.size() + 1 : blank;
 }
 
+// Stretches of the text that hold option values, 1-based and inclusive: each double-quoted text
+// with its quotes (a quote never closed runs to the end), and an unquoted output folder. An
+// option name counts only outside them, so a folder "/data/autos" does not switch on "/auto".
+struct Stretch {
+    qsizetype from;
+    qsizetype to;
+};
+using Stretches = std::vector<Stretch>;
+
+Stretches QuotedStretches(const QString& c) {
+    Stretches quoted;
+    for (qsizetype open = InStr(1, c, u"\""); open != 0;) {
+        const qsizetype close = InStr(open + 1, c, u"\"");
+        quoted.push_back({open, close == 0 ? c.size() : close});
+        open = close == 0 ? 0 : InStr(close + 1, c, u"\"");
+    }
+    return quoted;
+}
+
+// The first `find` at or after `start` that does not begin inside a value.
+qsizetype FindOption(qsizetype start, const QString& c, QStringView find, const Stretches& values) {
+    for (qsizetype at = InStr(start, c, find); at != 0; at = InStr(at + 1, c, find)) {
+        const bool inValue = std::any_of(values.begin(), values.end(), [at](const Stretch& s) {
+            return s.from <= at && at <= s.to;
+        });
+        if (!inValue)
+            return at;
+    }
+    return 0;
+}
+
 QString VideoPathFrom(QString text) {
     return ExpandLongPath(text.remove(u'"'));
 }
@@ -69,14 +101,17 @@ bool EntryExists(const QString& path) {
     return !path.contains(QChar(0)) && QFileInfo::exists(path);
 }
 
-// The " /outdir=" value found at `p`: quoted, or up to the next blank.
-std::optional<QString> OutDirValue(const QString& c, qsizetype p) {
+// The " /outdir=" value found at `p`: quoted, or up to the next blank. `end` is the 1-based
+// position of its last character.
+std::optional<QString> OutDirValue(const QString& c, qsizetype p, qsizetype& end) {
     const qsizetype v = p + 9;
     if (Mid(c, v, 1) == QStringLiteral("\"")) {
         const qsizetype close = InStr(v + 2, c, u"\"");
+        end = close;
         return Mid(c, v + 1, close - v - 1);
     }
     const qsizetype blank = InStr(v + 1, c, u" ");
+    end = blank > 0 ? blank - 1 : c.size();
     return blank > 0 ? Mid(c, v, blank - v) : MidToEnd(c, v);
 }
 
@@ -117,12 +152,26 @@ void ReadCropList(const QString& k, Global_var_module& record) {
     record.CropGiven = FlagTrue;
 }
 
-void ReadOptions(const QString& c, qsizetype start, Global_var_module& record) {
-    if (const qsizetype p = InStr(start, c, u"/chapters=")) {
+// The " /outdir=" option found at `p`; an unquoted value becomes one of the `values` in which no
+// further option name counts.
+void ReadOutDirAt(const QString& c, qsizetype p, Global_var_module& record, Stretches& values) {
+    qsizetype end = 0;
+    if (const auto value = OutDirValue(c, p, end)) {
+        ReadOutDir(*value, record);
+        if (Mid(c, p + 9, 1) != QStringLiteral("\"") && end >= p + 9)
+            values.push_back({p + 9, end});
+    }
+}
+
+// Every option but the output folder, and the two flags; names count from `start` on and outside
+// the `values`.
+void ReadOptions(const QString& c, qsizetype start, const Stretches& values,
+                 Global_var_module& record) {
+    if (const qsizetype p = FindOption(start, c, u"/chapters=", values)) {
         if (const auto value = QuotedValue(c, p, 13))
             record.ChapterTimes = *value;
     }
-    if (const qsizetype p = InStr(start, c, u"/clips=")) {
+    if (const qsizetype p = FindOption(start, c, u"/clips=", values)) {
         if (const auto value = QuotedValue(c, p, 8)) {
             if (const auto number = StrictNumber(*value)) {
                 if (const auto seconds = ToInt32(*number))
@@ -130,10 +179,47 @@ void ReadOptions(const QString& c, qsizetype start, Global_var_module& record) {
             }
         }
     }
-    if (const qsizetype p = InStr(start, c, u"/crop=")) {
+    if (const qsizetype p = FindOption(start, c, u"/crop=", values)) {
         if (const auto value = QuotedValue(c, p, 7))
             ReadCropList(*value, record);
     }
+}
+
+void ReadFlags(const QString& c, qsizetype start, const Stretches& values,
+               Global_var_module& record) {
+    record.AutoMode = ToFlag(FindOption(start, c, u"/auto", values) > 0);
+    record.MarkOnly = ToFlag(FindOption(start, c, u"/markonly", values) > 0);
+}
+
+const std::array<QString, 4>& ValueOptions() {
+    static const std::array<QString, 4> names{QStringLiteral("/outdir="),
+                                              QStringLiteral("/chapters="),
+                                              QStringLiteral("/clips="), QStringLiteral("/crop=")};
+    return names;
+}
+
+QString Quoted(const QString& text) {
+    return u'"' + text + u'"';
+}
+
+// The options as one text: a value in double quotes unless it already starts with one, any other
+// argument with a blank in double quotes, each preceded by one blank.
+QString OptionText(const QStringList& options) {
+    QString text;
+    for (const QString& arg : options) {
+        const auto option =
+            std::find_if(ValueOptions().begin(), ValueOptions().end(), [&arg](const QString& name) {
+                return arg.startsWith(name, Qt::CaseInsensitive);
+            });
+        text += u' ';
+        if (option != ValueOptions().end()) {
+            const QString value = arg.mid(option->size());
+            text += value.startsWith(u'"') ? arg : arg.left(option->size()) + Quoted(value);
+        } else {
+            text += arg.contains(u' ') ? Quoted(arg) : arg;
+        }
+    }
+    return text;
 }
 
 // The entry of `folder` that `name` names, spelled as stored: the exact name when there is such an
@@ -162,49 +248,52 @@ QString StoredName(const QString& folder, const QString& name) {
 } // namespace
 
 QString CommandLineText(const QStringList& arguments) {
-    static const std::array<QString, 4> valueOptions{
-        QStringLiteral("/outdir="), QStringLiteral("/chapters="), QStringLiteral("/clips="),
-        QStringLiteral("/crop=")};
-    const auto quoted = [](const QString& text) { return u'"' + text + u'"'; };
-    QStringList parts;
-    for (qsizetype n = 0; n < arguments.size(); ++n) {
-        const QString& arg = arguments[n];
-        if (n == 0) {
-            parts << quoted(arg);
-            continue;
-        }
-        const auto option =
-            std::find_if(valueOptions.begin(), valueOptions.end(), [&arg](const QString& name) {
-                return arg.startsWith(name, Qt::CaseInsensitive);
-            });
-        if (option != valueOptions.end()) {
-            const QString value = arg.mid(option->size());
-            parts << (value.startsWith(u'"') ? arg : arg.left(option->size()) + quoted(value));
-        } else {
-            parts << (arg.contains(u' ') ? quoted(arg) : arg);
-        }
-    }
-    return parts.join(u' ');
+    if (arguments.isEmpty())
+        return {};
+    return Quoted(arguments.first()) + OptionText(arguments.mid(1));
 }
 
 void ReadCommandLine(const QString& commandLine, Global_var_module& record) {
     const QString& c = commandLine;
     const qsizetype start = OptionSearchStart(c);
+    Stretches values = QuotedStretches(c);
     if (!c.isEmpty()) {
-        if (const qsizetype p = InStr(start, c, u" /outdir=")) {
+        if (const qsizetype p = FindOption(start, c, u" /outdir=", values)) {
             record.VideoFile = VideoPathFrom(c.left(p - 1));
-            if (const auto value = OutDirValue(c, p))
-                ReadOutDir(*value, record);
-        } else if (InStr(start, c, u"/chapters=") > 0) {
-            const qsizetype blankFirst = InStr(start, c, u" /chapters=");
+            ReadOutDirAt(c, p, record, values);
+        } else if (FindOption(start, c, u"/chapters=", values) > 0) {
+            const qsizetype blankFirst = FindOption(start, c, u" /chapters=", values);
             record.VideoFile = VideoPathFrom(blankFirst > 0 ? c.left(blankFirst - 1) : c);
         } else {
             record.VideoFile = VideoPathFrom(c);
         }
-        ReadOptions(c, start, record);
+        ReadOptions(c, start, values, record);
     }
-    record.AutoMode = ToFlag(InStr(start, c, u"/auto") > 0);
-    record.MarkOnly = ToFlag(InStr(start, c, u"/markonly") > 0);
+    ReadFlags(c, start, values, record);
+}
+
+void ReadArguments(const QStringList& arguments, Global_var_module& record) {
+    if (arguments.isEmpty()) {
+        ReadCommandLine(QString(), record);
+        return;
+    }
+    record.VideoFile = VideoPathFrom(arguments.first());
+    bool autoMode = false;
+    bool markOnly = false;
+    // Each argument is read on its own, so a value never reaches into the next one; the last
+    // argument is read first, so that of two equal options the first one counts, as in the text.
+    for (qsizetype n = arguments.size() - 1; n >= 1; --n) {
+        // The option text starts with the blank the text rules expect before " /outdir=".
+        const QString c = OptionText({arguments[n]});
+        Stretches values = QuotedStretches(c);
+        if (const qsizetype p = FindOption(1, c, u" /outdir=", values))
+            ReadOutDirAt(c, p, record, values);
+        ReadOptions(c, 1, values, record);
+        autoMode = autoMode || FindOption(1, c, u"/auto", values) > 0;
+        markOnly = markOnly || FindOption(1, c, u"/markonly", values) > 0;
+    }
+    record.AutoMode = ToFlag(autoMode);
+    record.MarkOnly = ToFlag(markOnly);
 }
 
 QString ExpandLongPath(const QString& path) {

@@ -66,7 +66,7 @@ std::unique_ptr<QLockFile> AcquireSingleInstance() {
     return nullptr;
 }
 
-bool RunStartup(const QString& commandLine, Global_var_module& record) {
+bool RunStartup(const QStringList& arguments, Global_var_module& record) {
     record.LangBase = ReadLangBase();
     record.ChapterTimes.clear();
     record.ClipSeconds = 0;
@@ -74,6 +74,6 @@ bool RunStartup(const QString& commandLine, Global_var_module& record) {
     record.OutDir.clear();
     record.CropTop = record.CropBottom = record.CropLeft = record.CropRight = 8;
     record.CropGiven = FlagFalse;
-    ReadCommandLine(commandLine, record);
+    ReadArguments(arguments, record);
     return record.VideoFile.size() > 3;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 class QLockFile;
@@ -31,6 +32,6 @@ std::unique_ptr<QLockFile> AcquireSingleInstance();
 QString SingleInstanceLockPath();
 
 // The start-up settings of the record, in the order of the chooser's load step: language base,
-// defaults, the command line, AutoMode and MarkOnly. Returns true when the editor is to be
-// started for the video named (VideoFile longer than 3 characters).
-bool RunStartup(const QString& commandLine, Global_var_module& record);
+// defaults, the program's arguments (ReadArguments), AutoMode and MarkOnly. Returns true when the
+// editor is to be started for the video named (VideoFile longer than 3 characters).
+bool RunStartup(const QStringList& arguments, Global_var_module& record);

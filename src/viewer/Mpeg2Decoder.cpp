@@ -105,7 +105,9 @@ struct Mpeg2Decoder::Impl {
     bool fillAhead();
     bool readVideoPacket();
     void convert(const AVFrame* f);
-    void grow() { position = qMax(lastFedPos, position + 1); }
+    // After a picture was handed out: the position of its own data (read ahead of it, the
+    // decoder may already hold the next GOP's headers), at the end of the file the file size.
+    void grow(qint64 shownPos) { position = qMax(draining ? lastFedPos : shownPos, position + 1); }
     void makeBlack() {
         picture.assign(size_t(width) * size_t(height) * 3, 0);
         havePicture = false;
@@ -279,6 +281,10 @@ bool Mpeg2Decoder::Impl::decodeNext() {
         if (readVideoPacket()) {
             if (packet->pos >= 0)
                 lastFedPos = packet->pos;
+            // The decoder hands each picture's time stamp on to the picture: the position of the
+            // packet its data starts in is all this decoder needs from it.
+            packet->pts = packet->pos >= 0 ? packet->pos : AV_NOPTS_VALUE;
+            packet->dts = AV_NOPTS_VALUE;
             avcodec_send_packet(codec, packet);
             av_packet_unref(packet);
         } else {
@@ -324,13 +330,14 @@ bool Mpeg2Decoder::Impl::fillAhead() {
 
 const uchar* Mpeg2Decoder::Impl::nextPicture() {
     if (isOpen() && fillAhead()) {
+        const qint64 shownPos = ahead->pts == AV_NOPTS_VALUE ? 0 : ahead->pts;
         convert(ahead);
         av_frame_unref(ahead);
         haveAhead = false;
         // The position moves on only while another picture follows, so that it stands still once
         // the last picture has been handed out.
         if (fillAhead())
-            grow();
+            grow(shownPos);
     }
     return picture.empty() ? nullptr : picture.data();
 }

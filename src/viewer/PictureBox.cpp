@@ -43,6 +43,8 @@ void PictureBox::paintEvent(QPaintEvent*) {
 }
 
 void PictureBox::keyReleaseEvent(QKeyEvent* event) {
-    emit keyReleased(event->key());
+    // A held key sends a release with every repeat; the step belongs to the real release only.
+    if (!event->isAutoRepeat())
+        emit keyReleased(event->key());
     QWidget::keyReleaseEvent(event);
 }

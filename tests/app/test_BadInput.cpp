@@ -48,8 +48,8 @@ protected:
         return path;
     }
 
-    // Runs the program and checks what holds for every run: it ended by itself with exit code 0,
-    // 1 or 2 (or, with `stopAfterMs`, waited idle for the user until it was stopped), no sanitizer
+    // Runs the program and checks what holds for every run: it ended by itself with exit code 0
+    // to 3 (or, with `stopAfterMs`, waited idle for the user until it was stopped), no sanitizer
     // complained, and no file changed outside the program folder and the `allowed` folders of the
     // tree. A run that ended by itself also took its single-instance lock away.
     ProcessResult Run(const QList<QByteArray>& args, QStringList allowed = {"out"},
@@ -64,7 +64,7 @@ protected:
             allowed << QStringLiteral("tmp"); // the lock of the stopped copy stays behind
         } else {
             EXPECT_EQ(run.signal, 0) << err;
-            EXPECT_TRUE(run.exitCode >= 0 && run.exitCode <= 2) << run.exitCode << " " << err;
+            EXPECT_TRUE(run.exitCode >= 0 && run.exitCode <= 3) << run.exitCode << " " << err;
             EXPECT_TRUE(FilesIn(box.temp()).isEmpty())
                 << FilesIn(box.temp()).join(' ').toStdString();
         }
@@ -321,14 +321,14 @@ TEST_F(BadInput, OddCommandLines) {
          "videos"},
         {"unclosed quote in the times",
          {Arg(video), out, "/chapters=\"00:00:00.000,00:00:02", "/auto"},
-         0,
+         3,
          "Sorry, automatic failed",
          ""},
         {"only quotes", {"\"\"\"", "\"", "/auto"}, 1, "File not found", ""},
         {"100 KB folder", {Arg(video), "/outdir=" + big, Chapters, "/auto"}, 0, "", "videos"},
         {"100 KB times",
          {Arg(video), out, "/chapters=" + bigTimes, "/auto"},
-         0,
+         3,
          "Wrong Format!",
          ""},
         {"100 KB clip length", {Arg(video), out, Chapters, "/clips=" + big, "/auto"}, 0, "", "out"},
@@ -338,7 +338,7 @@ TEST_F(BadInput, OddCommandLines) {
         {"video name not UTF-8", {oddName, out, Chapters, "/auto"}, 1, "File not found", ""},
         {"times not UTF-8",
          {Arg(video), out, "/chapters=\xff\xfe\x80:00:00", "/auto"},
-         0,
+         3,
          "Sorry, automatic failed",
          ""},
         {"options without values",

@@ -3,6 +3,7 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QSettings>
 #include <csignal>
@@ -132,18 +133,86 @@ TEST_F(Cli, VideosTheEditorCannotShowAreRefused) {
     }
 }
 
-TEST_F(Cli, AutomaticRunWritesTheChaptersAndEnds) {
-    const QString out = QDir(box.home()).filePath(QStringLiteral("out"));
-    ASSERT_TRUE(QDir().mkpath(out));
-    const CliRun run = Run({TestVideo(QStringLiteral("pal.m2v")), QStringLiteral("/outdir=") + out,
-                            QStringLiteral("/chapters=00:00:00.000,00:00:02.000"),
-                            QStringLiteral("/markonly"), QStringLiteral("/auto")});
-    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
-    const QByteArray cellTimes = ReadAll(QDir(out).filePath(QStringLiteral("pal_Celltimes.txt")));
-    const QList<QByteArray> lines = cellTimes.trimmed().split('\n');
-    ASSERT_EQ(lines.size(), 2) << cellTimes.constData();
-    EXPECT_TRUE(lines[0].startsWith("00:00:00.000"));
-    EXPECT_TRUE(lines[1].startsWith("00:00:02")); // the GOP nearest the time
+// Unattended runs as services, ssh and cron start them: no display, none of its variables set
+// (or one naming a display that is not there). Failed runs say so by their exit code.
+TEST_F(Cli, AutomaticRunsNeedNoDisplayAndTellHowTheyEnded) {
+    const QByteArray none; // a null value removes the variable
+    const QMap<QByteArray, QByteArray> noDisplay{
+        {"DISPLAY", none}, {"WAYLAND_DISPLAY", none}, {"QT_QPA_PLATFORM", none}};
+    QMap<QByteArray, QByteArray> staleDisplay = noDisplay;
+    staleDisplay.insert("DISPLAY", ":97");
+    const QString out = box.out();
+    const QString chapters = u"/chapters="_qs;
+    const struct {
+        const char* what;
+        const char* video;
+        QStringList options;
+        QMap<QByteArray, QByteArray> environment;
+        int exitCode;
+        const char* message; // on standard error; empty: none
+        QStringList marks;   // the cell-times file's lines; empty: no file
+    } cases[] = {
+        {"images",
+         "pal.m2v",
+         {chapters + "00:00:00.000,00:00:02.000,00:00:30.000", u"/auto"_qs},
+         noDisplay,
+         3,
+         "ERROR: Cannot find time 00:00:30.000 !!!",
+         {"00:00:00.000", "00:00:01.840"}},
+        {"stale display",
+         "pal.m2v",
+         {chapters + "00:00:00.000,00:00:02.000", u"/markonly"_qs, u"/auto"_qs},
+         staleDisplay,
+         0,
+         "",
+         {"00:00:00.000", "00:00:01.840"}},
+        {"no times", "pal.m2v", {u"/auto"_qs}, noDisplay, 3, "Sorry, automatic failed", {}},
+        // A low-rate tail: the search's corrections pointed past the end of the file.
+        {"times in the tail",
+         "vbrtail.m2v",
+         {chapters + "00:00:00.000,00:00:07.300,00:00:07.900", u"/markonly"_qs, u"/auto"_qs},
+         noDisplay,
+         0,
+         "",
+         {"00:00:00.000", "00:00:07.120", "00:00:07.600"}},
+        {"a window without a display", "pal.m2v", {}, noDisplay, 1, "no display", {}},
+        {"a window on a stale display", "pal.m2v", {}, staleDisplay, 1, "no display", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString video = TestVideo(QString::fromLatin1(c.video));
+        QList<QByteArray> args{QFile::encodeName(video)};
+        for (const QString& option : QStringList{u"/outdir="_qs + out} + c.options)
+            args << QFile::encodeName(option);
+        const ProcessResult run =
+            RunProgram(box, args, {.timeoutMs = 60000, .environment = c.environment});
+        ASSERT_TRUE(run.finished);
+        EXPECT_EQ(run.signal, 0) << run.err.constData();
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err.constData();
+        const QStringList err = QString::fromLocal8Bit(run.err).split(u'\n', Qt::SkipEmptyParts);
+        if (*c.message) {
+            ASSERT_EQ(err.size(), 1) << run.err.constData();
+            EXPECT_TRUE(err[0].startsWith(u"cueboard: "_qs)) << run.err.constData();
+            EXPECT_TRUE(err[0].contains(QString::fromLatin1(c.message))) << run.err.constData();
+        } else {
+            EXPECT_TRUE(err.isEmpty()) << run.err.constData();
+        }
+        const QString base = QFileInfo(video).completeBaseName();
+        const QString cellTimes = QDir(out).filePath(base + u"_Celltimes.txt"_qs);
+        QStringList marks;
+        for (const QByteArray& line : ReadAll(cellTimes).split('\n'))
+            if (!line.trimmed().isEmpty())
+                marks << QString::fromLatin1(line.trimmed());
+        EXPECT_EQ(marks, c.marks);
+        // Images for the marks unless only marks were asked for.
+        const bool images = !c.options.contains(u"/markonly"_qs);
+        for (const QString& mark : c.marks) {
+            const QString image = base + u'_' + QString(mark).replace(u':', u'_') + u".bmp"_qs;
+            EXPECT_EQ(QFileInfo::exists(QDir(out).filePath(image)), images) << image.toStdString();
+        }
+        for (const QString& name : QDir(out).entryList(QDir::Files))
+            QFile::remove(QDir(out).filePath(name));
+    }
 }
 
 TEST_F(Cli, WithoutAUsableVideoTheChooserStaysOpen) {

@@ -163,6 +163,41 @@ TEST(NormalizeTimecode, GivesADayFractionWithoutTheFlag) {
     EXPECT_EQ(NormalizeTimecode("1:2:3a", false), "");
 }
 
+TEST(IsTimecode, TakesOnlyAShownTimecode) {
+    const struct {
+        const char* text;
+        bool timecode;
+    } cases[] = {
+        {"00:00:00.000", true},
+        {"23:59:59.999", true},
+        {"10:00:04.960", true},
+        {"???", false},
+        {"", false},
+        {"00:00:00,000", false},
+        {"00:00:00.00", false},
+        {"00:00:00.0a0", false},
+        {"00:61:00.000", false},
+        {"0:00:00.0000", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(IsTimecode(QString::fromLatin1(c.text)), c.timecode) << c.text;
+}
+
+TEST(FramePeriodNs, FollowsTheRateAndFallsBackTo25) {
+    const struct {
+        float rate;
+        qint64 ns;
+    } cases[] = {
+        {25.0F, 40000000},         {30000.0F / 1001.0F, 33366667},
+        {24.0F, 41666667},         {60.0F, 16666667},
+        {1.0F, 1000000000},        {0.99F, 40000000},
+        {0.0F, 40000000},          {-1.0F, 40000000},
+        {std::nanf(""), 40000000}, {INFINITY, 40000000},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FramePeriodNs(c.rate), c.ns) << c.rate;
+}
+
 TEST(TruncatePosition, DropsTheFractionTowardZero) {
     EXPECT_EQ(TruncatePosition(1234.9999), 1234);
     EXPECT_EQ(TruncatePosition(0.5), 0);

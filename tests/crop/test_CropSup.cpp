@@ -227,7 +227,13 @@ std::string Bands(const QByteArray& rows) {
         int end = y;
         while (end + 1 < rows.size() && rows[end + 1] == rows[y])
             ++end;
-        text += std::to_string(y) + (end > y ? "-" + std::to_string(end) : "") + rows[y] + " ";
+        text += std::to_string(y);
+        if (end > y) {
+            text += '-';
+            text += std::to_string(end);
+        }
+        text += rows[y];
+        text += ' ';
         y = end;
     }
     return text;

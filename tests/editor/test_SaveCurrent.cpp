@@ -1,3 +1,4 @@
+#include "editor/PositionSlider.h"
 #include "editor/Tag.h"
 #include "support/EditorFixture.h"
 #include "viewer/PictureBox.h"
@@ -10,6 +11,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -119,6 +121,49 @@ TEST_F(SaveCurrent, OutcomeTable) {
             EXPECT_FALSE(f.Check_SaveAsZero->isChecked()) << row;
         }
         EXPECT_TRUE(fx2.messages.messages.empty()) << row;
+    }
+}
+
+// Where the timecode is unknown ("???") nothing can be marked: no button, and a press that
+// comes anyway saves nothing. Two ways there: a long stretch without GOP headers, and a time-code
+// reset below the first GOP's time with the offset on.
+TEST_F(SaveCurrent, NothingIsSavedWhereTheTimecodeIsUnknown) {
+    const QByteArray pal = ReadAll(TestVideo(QStringLiteral("pal.m2v")));
+    const qsizetype middleGop = pal.indexOf(QByteArray::fromHex("000001B8"), pal.size() / 2);
+    ASSERT_GT(middleGop, 0);
+    QTemporaryDir dir;
+    const QString gap = dir.filePath(QStringLiteral("gap.m2v"));
+    const QByteArray zeros(6 * 1024 * 1024, '\0');
+    ASSERT_TRUE(WriteAll(gap, pal.left(middleGop) + zeros + pal.mid(middleGop)));
+    const QString reset = dir.filePath(QStringLiteral("reset.m2v"));
+    ASSERT_TRUE(WriteAll(reset, ReadAll(TestVideo(QStringLiteral("tc10h.m2v"))) + pal));
+
+    for (const bool offset : {false, true}) {
+        SCOPED_TRACE(offset ? "time-code reset" : "no GOP header near");
+        EditorFixture fx2;
+        ASSERT_TRUE(fx2.Start(offset ? reset : gap));
+        MpegLibForm& f = *fx2.form;
+        (offset ? f.Option_Pics : f.Option_Clips)->setChecked(true);
+        if (offset) {
+            f.Check_UseOffset->setChecked(true);
+            for (int n = 0; n < 100 && f.Text1->text() != u"???"; ++n)
+                f.NextGopStep();
+        } else {
+            f.Slider1->setValue(int((middleGop + zeros.size() / 2) / f.BytesPerStep));
+            f.Slider1_Change();
+        }
+        ASSERT_EQ(f.Text1->text(), u"???"_qs);
+        EXPECT_FALSE(f.Command_SavePic->isEnabled());
+        f.Command_SavePic_Click();
+        EXPECT_TRUE(FilesIn(fx2.outDir.path()).isEmpty());
+        EXPECT_TRUE(FilesIn(fx2.appDir.path()).isEmpty());
+        EXPECT_EQ(f.List1->count(), 0);
+        // A timecode again brings the button back.
+        f.Slider1->setValue(0);
+        f.Slider1_Change();
+        f.NextGopStep();
+        EXPECT_NE(f.Text1->text(), u"???"_qs);
+        EXPECT_TRUE(f.Command_SavePic->isEnabled());
     }
 }
 

@@ -134,7 +134,7 @@ protected:
     // A chooser started without a video, showing `shown` once its list has been read.
     void StartOn(frmTest& chooser, const QString& shown) {
         GlobalVars() = Global_var_module{};
-        ASSERT_FALSE(chooser.Form_Load(QString()));
+        ASSERT_FALSE(chooser.Form_Load({}));
         chooser.SetDir1Path(shown);
         chooser.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&chooser));
@@ -350,7 +350,7 @@ TEST_F(ChooserTest, CommandLineStartOpensTheEditorAndClosesAfterIt) {
     } cases[] = {
         {"b.m2v", {}, 1, false, false, {}, 0},
         // The automatic run without chapter times gives up and closes its editor itself.
-        {"b.m2v", {outdir, u"/auto"_qs}, 1, true, false, {u"Sorry, automatic failed"_qs}, 0},
+        {"b.m2v", {outdir, u"/auto"_qs}, 1, true, false, {u"Sorry, automatic failed"_qs}, 3},
         {"a.MPG", {outdir, u"/auto"_qs}, 0, false, false, {LoadLangString(1000, 200)}, 1},
         {"c.VOB", {outdir, u"/clips=\"5\""_qs}, 0, false, true, {LoadLangString(1000, 201)}, 1},
     };
@@ -362,7 +362,7 @@ TEST_F(ChooserTest, CommandLineStartOpensTheEditorAndClosesAfterIt) {
         messages.messages.clear();
         frmTest chooser;
         EditorWatcher editors(chooser, /*closeItself=*/c.controlsDisabled);
-        ASSERT_TRUE(chooser.Form_Load(commandLine)) << what;
+        ASSERT_TRUE(chooser.Form_Load(QStringList{video} + c.options)) << what;
         EXPECT_TRUE(chooser.Timer0->isActive());
         EXPECT_EQ(GlobalVars().VideoFile, video);
         EXPECT_EQ(chooser.Dir1Path(), folder) << "the lists start at the video's folder";
@@ -392,7 +392,7 @@ TEST_F(ChooserTest, CaptionsAndSizeFollowTheLanguage) {
     for (const char* langId : {"1000", "2000"}) {
         StoreLangId(QString::fromLatin1(langId));
         frmTest chooser;
-        EXPECT_FALSE(chooser.Form_Load(QString()));
+        EXPECT_FALSE(chooser.Form_Load({}));
         StoreLangId(std::nullopt);
         const qint32 base = GlobalVars().LangBase;
         ASSERT_EQ(base, QString::fromLatin1(langId).toInt());

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <array>
 #include <gtest/gtest.h>
 #include <random>
@@ -16,12 +17,15 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(tmp.isValid());
         root = tmp.path();
-        for (const char* folder : {"TempFilm/Test", "filme", "out2", "films\\", "autos/markonly",
-                                   "Grüße", "映画", "Dir", "Both", "both"})
+        for (const char* folder :
+             {"TempFilm/Test", "filme", "out2", "films\\", "autos/markonly", "Grüße", "映画", "Dir",
+              "Both", "both", "clips=3", "crop=1,2,3,4",
+              "in /outdir=o /chapters=c /clips=c /crop=c /auto /markonly"})
             ASSERT_TRUE(QDir(root).mkpath(QString::fromUtf8(folder)));
         for (const char* file :
              {"TempFilm/Test/Chart_Tip.mpv", "autos/markonly/a.mpg", "Grüße/Ärger.mpg",
-              "映画/テスト.mpg", "Dir/File.txt", ".hidden", "v.mpg", "a*b?[c]", "my film.mpg"}) {
+              "映画/テスト.mpg", "Dir/File.txt", ".hidden", "v.mpg", "a*b?[c]", "my film.mpg",
+              "in /outdir=o /chapters=c /clips=c /crop=c /auto /markonly/v.mpg"}) {
             QFile f(At(QString::fromUtf8(file)));
             ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         }
@@ -93,7 +97,18 @@ TEST_F(CommandLineTest, ReadsTheFieldsOfEachCommandLine) {
         {R"(<T>/autos/markonly/a.mpg)", {.video = "<T>/autos/markonly/a.mpg"}},
         {R"("<T>/autos/markonly/a.mpg" /outdir="<T>/filme" /MarkOnly /auto)",
          {.video = "<T>/autos/markonly/a.mpg", .outDir = Out, .autoMode = -1, .markOnly = -1}},
-        {R"("<T>/v.mpg" /outdir="<T>/autos")", {.video = V, .outDir = "<T>/autos", .autoMode = -1}},
+        // Option names inside the video path and inside quoted values are part of them.
+        {R"("<T>/v.mpg" /outdir="<T>/autos")", {.video = V, .outDir = "<T>/autos"}},
+        {R"("<T>/v.mpg" /outdir="<T>/autos/markonly")",
+         {.video = V, .outDir = "<T>/autos/markonly"}},
+        {R"("<T>/v.mpg" /outdir="<T>/clips=3")", {.video = V, .outDir = "<T>/clips=3"}},
+        {R"("<T>/v.mpg" /outdir="<T>/crop=1,2,3,4")", {.video = V, .outDir = "<T>/crop=1,2,3,4"}},
+        {R"("<T>/v.mpg" /outdir="<T>/filme" /chapters="1 /auto /markonly /clips= /crop= /outdir=")",
+         {.video = V, .outDir = Out, .chapters = "1 /auto /markonly /clips= /crop= /outdir="}},
+        {R"("<T>/v.mpg" /crop="1,2,3,4/auto/markonly" /chapters="/clips=/outdir=")",
+         {.video = "", .chapters = "/clips=/outdir="}},
+        {R"("<T>/in /outdir=o /chapters=c /clips=c /crop=c /auto /markonly/v.mpg")",
+         {.video = "<T>/in /outdir=o /chapters=c /clips=c /crop=c /auto /markonly/v.mpg"}},
         {R"("<T>/Nope/v.mpg" /outdir="<T>/filme")", {.video = "", .outDir = Out}},
         {R"("<T>/v.mpg" /auto)", {.video = "", .autoMode = -1}},
         {R"("<T>/v.mpg)", {.video = V}},
@@ -178,6 +193,69 @@ TEST_F(CommandLineTest, RebuildsTheCommandLineFromArguments) {
     EXPECT_EQ(record.OutDir, At("autos"));
     EXPECT_EQ(record.ChapterTimes, u"00:00:01.000, 00:00:02.000"_qs);
     EXPECT_EQ(record.ClipSeconds, 7);
+}
+
+// The program's arguments: the video first, its options in any order.
+TEST_F(CommandLineTest, ReadsArgumentsInAnyOrder) {
+    QStringList options{u"/outdir="_qs + At("autos/markonly"),
+                        u"/chapters=00:01:00.000"_qs,
+                        u"/clips=5"_qs,
+                        u"/crop=1,2,-3,-4"_qs,
+                        u"/auto"_qs,
+                        u"/markonly"_qs};
+    std::sort(options.begin(), options.end());
+    int orders = 0;
+    do {
+        SCOPED_TRACE(options.join(u' ').toStdString());
+        Global_var_module record;
+        ReadArguments(QStringList{At("v.mpg")} + options, record);
+        EXPECT_EQ(record.VideoFile, At("v.mpg"));
+        EXPECT_EQ(record.OutDir, At("autos/markonly"));
+        EXPECT_EQ(record.ChapterTimes, u"00:01:00.000"_qs);
+        EXPECT_EQ(record.ClipSeconds, 5);
+        EXPECT_EQ(record.AutoMode, FlagTrue);
+        EXPECT_EQ(record.MarkOnly, FlagTrue);
+        EXPECT_EQ(record.CropGiven, FlagTrue);
+        EXPECT_EQ(
+            (std::array{record.CropLeft, record.CropTop, record.CropRight, record.CropBottom}),
+            (std::array<qint16, 4>{1, 2, 3, 4}));
+        ++orders;
+    } while (std::next_permutation(options.begin(), options.end()));
+    EXPECT_EQ(orders, 720);
+
+    const struct {
+        QStringList arguments;
+        Fields want;
+    } cases[] = {
+        {{}, {}},
+        {{"<T>/v.mpg", "/auto"}, {.video = V, .autoMode = -1}},
+        {{"<T>/my film.mpg", "/outdir=<T>/filme", "/clips=x"},
+         {.video = "<T>/my film.mpg", .outDir = Out}},
+        {{"<T>/v.mpg", "/outdir=<T>/autos/markonly /auto"}, {.video = V, .outDir = ""}},
+        {{"<T>/autos/markonly/a.mpg", "/outdir=<T>/clips=3"},
+         {.video = "<T>/autos/markonly/a.mpg", .outDir = "<T>/clips=3"}},
+        {{"<T>/nope.mpg", "/chapters=1,2"}, {.video = "", .chapters = "1,2"}},
+        // A value never runs into the next argument; of two equal options the first counts.
+        {{"<T>/v.mpg", "/outdir=\"<T>/filme", "/chapters=1", "/auto"},
+         {.video = V, .chapters = "1", .autoMode = -1}},
+        {{"<T>/v.mpg", "/clips=3", "/CLIPS=4"}, {.video = V, .clips = 3}},
+    };
+    for (const auto& c : cases) {
+        Global_var_module record;
+        record.VideoFile = QStringLiteral("preset-video");
+        record.OutDir = QStringLiteral("preset-out");
+        QStringList arguments;
+        for (const QString& arg : c.arguments)
+            arguments << QString(arg).replace(QStringLiteral("<T>"), root);
+        SCOPED_TRACE(arguments.join(u' ').toStdString());
+        ReadArguments(arguments, record);
+        EXPECT_EQ(record.VideoFile, Fill(c.want.video));
+        EXPECT_EQ(record.OutDir, Fill(c.want.outDir));
+        EXPECT_EQ(record.ChapterTimes, QString::fromUtf8(c.want.chapters));
+        EXPECT_EQ(record.ClipSeconds, c.want.clips);
+        EXPECT_EQ(record.AutoMode, c.want.autoMode);
+        EXPECT_EQ(record.MarkOnly, c.want.markOnly);
+    }
 }
 
 TEST_F(CommandLineTest, ExpandsPathsToTheirStoredSpelling) {

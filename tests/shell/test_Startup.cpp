@@ -120,13 +120,13 @@ TEST(Startup, RunStartupResetsTheRecordAndReadsTheCommandLine) {
     ASSERT_TRUE(tmp.isValid());
     StoreLangId(u"2000"_qs);
     const struct {
-        QString commandLine;
+        QStringList arguments;
         QString video;
         bool startEditor;
     } cases[] = {
-        {u"\"%1\" /auto"_qs.arg(tmp.path()), u""_qs, false},
-        {u"\"%1\""_qs.arg(tmp.path()), tmp.path(), true},
-        {u"\"/\""_qs, u"/"_qs, false},
+        {{tmp.path(), u"/auto"_qs}, tmp.path(), true},
+        {{tmp.path()}, tmp.path(), true},
+        {{u"/"_qs}, u"/"_qs, false},
     };
     for (const auto& c : cases) {
         Global_var_module record;
@@ -134,7 +134,7 @@ TEST(Startup, RunStartupResetsTheRecordAndReadsTheCommandLine) {
         record.ClipSeconds = 5;
         record.CropLeft = record.CropTop = record.CropRight = record.CropBottom = 1;
         record.CropGiven = FlagTrue;
-        EXPECT_EQ(RunStartup(c.commandLine, record), c.startEditor);
+        EXPECT_EQ(RunStartup(c.arguments, record), c.startEditor);
         EXPECT_EQ(record.VideoFile, c.video);
         EXPECT_EQ(record.LangBase, 2000);
         EXPECT_EQ(record.AppPath, QCoreApplication::applicationDirPath());

@@ -53,9 +53,10 @@ double CpuSeconds(pid_t pid) {
     return ticks / double(sysconf(_SC_CLK_TCK));
 }
 
-std::vector<QByteArray> Environment(const ProgramSandbox& box) {
+std::vector<QByteArray> Environment(const ProgramSandbox& box,
+                                    const QMap<QByteArray, QByteArray>& changes) {
     const QByteArray root = QFile::encodeName(box.root());
-    const QList<QPair<QByteArray, QByteArray>> own = {
+    QMap<QByteArray, QByteArray> own = {
         {"HOME", root + "/home"},
         {"TMPDIR", root + "/tmp"},
         {"XDG_CONFIG_HOME", root + "/home/.config"},
@@ -64,17 +65,17 @@ std::vector<QByteArray> Environment(const ProgramSandbox& box) {
         {"XDG_RUNTIME_DIR", root + "/runtime"},
         {"QT_QPA_PLATFORM", "offscreen"},
     };
+    own.insert(changes);
     std::vector<QByteArray> env;
     for (char** e = environ; *e; ++e) {
         const QByteArray entry(*e);
-        const QByteArray name = entry.left(entry.indexOf('='));
-        const bool replaced = std::any_of(own.begin(), own.end(),
-                                          [&](const auto& pair) { return pair.first == name; });
-        if (!replaced)
+        if (!own.contains(entry.left(entry.indexOf('='))))
             env.push_back(entry);
     }
-    for (const auto& [name, value] : own)
-        env.push_back(name + '=' + value);
+    for (auto it = own.cbegin(); it != own.cend(); ++it) {
+        if (!it.value().isNull())
+            env.push_back(it.key() + '=' + it.value());
+    }
     return env;
 }
 
@@ -135,7 +136,7 @@ ProcessResult RunProgram(const ProgramSandbox& box, const QList<QByteArray>& arg
     for (QByteArray& a : argBytes)
         argv.push_back(a.data());
     argv.push_back(nullptr);
-    std::vector<QByteArray> envBytes = Environment(box);
+    std::vector<QByteArray> envBytes = Environment(box, options.environment);
     std::vector<char*> envp;
     for (QByteArray& e : envBytes)
         envp.push_back(e.data());

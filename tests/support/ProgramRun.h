@@ -41,6 +41,8 @@ struct ProcessOptions {
     // For a start that ends in a window waiting for the user: after this many milliseconds the
     // process is measured for another second and then ended with SIGTERM (0: wait for its end).
     int stopAfterMs = 0;
+    // Environment variables set for the run over the sandbox's own; a null value removes one.
+    QMap<QByteArray, QByteArray> environment = {};
 };
 
 struct ProcessResult {
