@@ -3,9 +3,9 @@
 #include "editor/ListEntries.h"
 
 #include "chapters/ChapterPlan.h"
+#include "chapters/GopLocator.h"
 #include "chapters/Timecode.h"
 #include "editor/BusyIndicator.h"
-#include "editor/GopWalk.h"
 #include "editor/Tag.h"
 #include "shell/GlobalVars.h"
 #include "shell/LangStrings.h"
@@ -30,90 +30,11 @@ const QString ZeroTime = QStringLiteral("00:00:00.000");
 // The timer tick that ends an automatic run.
 constexpr int AutoCloseMs = 50;
 
-// A GOP found for a chapter: its header position and its timecode as shown and as read.
-struct ChapterGop {
-    qint64 pos = 0;
-    QString text;
-    QString raw;
-};
-
 // A run makes every chapter anew: no icon stays, element 0 is hidden and unused.
 void RemoveAllChapterIcons(MpegLibForm& form) {
     form.RemoveChapterIconsFromOne();
     form.Label8[0]->hide();
     SetTag(form.Label8[0], QString());
-}
-
-// The GOP for a chapter at `target` seconds, starting from the guess `probe`: the guess is
-// corrected in proportion to the remaining error, then the search walks GOP by GOP to the last GOP
-// at or before the target (when it found one after it) or to the first GOP at or after the target
-// (when it found one before it). Empty when no usable GOP was found.
-std::optional<ChapterGop> SearchChapterGop(MpegLibForm& form, double target, qint64 probe) {
-    const double duration = GlobalVars().DurationSeconds;
-    ChapterGop gop;
-    double d = 0; // seconds from the GOP found to the target
-    auto measure = [&] {
-        gop.pos = form.CurrentPos;
-        gop.text = form.DisplayTimecode(gop.raw);
-        const std::optional<double> found = TimecodeSeconds(gop.text);
-        if (!found)
-            return false;
-        // Timecodes carry milliseconds: a target that is a GOP's time is that GOP, whatever
-        // the last bits of the arithmetic say.
-        d = std::round((target - *found) * 1e6) / 1e6;
-        return true;
-    };
-    auto lookBack = [&](qint64 pos) {
-        gop.raw = form.FindGop(pos, SearchDirection::Backward, true);
-        return measure();
-    };
-
-    qint64 p = probe;
-    if (!lookBack(p))
-        return std::nullopt;
-    for (int corrections = 0; std::fabs(d) >= GopTolerance && corrections < MaxGopCorrections;
-         ++corrections) {
-        if (duration <= 0)
-            break;
-        // On a video whose bitrate falls towards its end a correction may point past it.
-        p = qBound<qint64>(0, TruncatePosition(double(p) + double(form.FileLength) * d / duration),
-                           qMax<qint64>(0, form.FileLength - 1));
-        if (!lookBack(p))
-            return std::nullopt;
-    }
-
-    if (d < 0) {
-        while (d < 0) {
-            const qint64 before = form.CurrentPos;
-            if (!lookBack(form.CurrentPos - GopWalkStep))
-                return std::nullopt;
-            // The first GOP of the file: the search stays where it is.
-            if (form.CurrentPos == before)
-                break;
-        }
-    } else {
-        // The walk ends on the first GOP at or after the target, and the chapter is that GOP:
-        // its position with its own timecode, so that the image, the clip and the mark all
-        // belong to the same GOP.
-        while (d > 0) {
-            // The forward time-code search takes the last GOP of a whole window and would step
-            // over GOPs that lie closer together; this walk meets each one.
-            const GopSearchResult next =
-                FindNextGopHeader(form.SearchContext(), form.CurrentPos + GopWalkStep);
-            if (!next.found) {
-                // Beyond the last GOP of the file the walk ends on it; anywhere else a usable
-                // GOP is missing where the stream should have one.
-                if (form.CurrentPos < GlobalVars().LastGopPos)
-                    return std::nullopt;
-                break;
-            }
-            form.CurrentPos = next.headerPos;
-            gop.raw = next.timecode;
-            if (!measure())
-                return std::nullopt;
-        }
-    }
-    return gop;
 }
 
 } // namespace
@@ -161,7 +82,7 @@ void MpegLibForm::CreateChaptersAuto(bool byInterval) {
     // The first chapter is the start of the file.
     GoToTimecode(ZeroTime);
     Command_SavePic_Click();
-    ChapterGop lastChapter{0, ZeroTime, FirstGopTimecode};
+    LocatedGop lastChapter{0, FirstGopTimecode, ZeroTime, 0};
 
     // A clip needs its whole length inside the video, an image a second.
     const double tail =
@@ -176,7 +97,10 @@ void MpegLibForm::CreateChaptersAuto(bool byInterval) {
             MpegLib().CloseDecoder();
             const double target = i * plan.intervalSeconds;
             const qint64 probe = TruncatePosition(RoundDecimals(i * bytesPerInterval, 4));
-            const std::optional<ChapterGop> gop = SearchChapterGop(*this, target, probe);
+            // The chapter is the GOP where the walk ends: its position with its own timecode, so
+            // that the image, the clip and the mark all belong to the same GOP.
+            const std::optional<LocatedGop> gop =
+                LocateGop(LocatorInput(), target, double(probe), GopChoice::Chapter);
             if (gop)
                 FinalPositioning(gop->pos, gop->text, gop->raw);
             // A GOP whose timecode is unknown ("???") can no more be a chapter than a time that

@@ -6,7 +6,7 @@
 #include "shell/LangStrings.h"
 #include "shell/MessageSeam.h"
 #include "stream/FileAccess.h"
-#include "stream/OpenFileDialog.h"
+#include "editor/OpenFileDialog.h"
 
 #include <QClipboard>
 #include <QFile>

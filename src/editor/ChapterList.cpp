@@ -7,7 +7,7 @@
 #include "editor/Tag.h"
 #include "editor/Twips.h"
 #include "export/CellTimes.h"
-#include "shell/FileNames.h"
+#include "export/SaveNames.h"
 #include "shell/GlobalVars.h"
 #include "stream/NumberText.h"
 
@@ -96,13 +96,14 @@ void MpegLibForm::Command_Delete_Click() {
     if (entry.isEmpty())
         return;
     const Global_var_module& g = GlobalVars();
-    QString stem, extension;
-    SplitFileName(g.VideoFile, stem, extension);
-    // The still image, the clip and a clip's index file of that chapter; missing ones are fine.
-    QString mark = entry;
-    mark.replace(u':', u'_');
-    for (const char* suffix : {".bmp", ".vob", ".d2v"})
-        QFile::remove(g.OutDir + stem + u'_' + mark + QLatin1String(suffix));
+    // The still image, the clip and a clip's index file of that chapter, named as Save current
+    // names them; missing ones are fine.
+    const auto saved = [&g, &entry](const QString& suffix) {
+        return RelocateName(ComposeSaveName(g.VideoFile, entry, false, suffix), g.OutDir);
+    };
+    const QString clip = saved(QStringLiteral(".vob"));
+    for (const QString& file : {saved(QStringLiteral(".bmp")), clip, IndexFileFor(clip)})
+        QFile::remove(file);
     RemoveChapterIcon(entry);
     delete List1->takeItem(List1->row(List1->currentItem()));
     RewriteCellTimesAfterDelete(CellTimesPath, EntriesOf(List1));

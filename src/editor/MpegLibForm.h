@@ -1,5 +1,6 @@
 #pragma once
 
+#include "chapters/GopLocator.h"
 #include "chapters/GopSearch.h"
 #include "stream/Flag.h"
 
@@ -199,6 +200,8 @@ public:
     // ---- Moving to a time (GoToTimecode.cpp) ---------------------------------------------
     // What a GOP search needs to know about this window's video.
     GopSearchContext SearchContext() const;
+    // The file as the GOP locator needs it, with the time offset as this window shows it.
+    GopLocatorInput LocatorInput();
     // Moves the viewer to the GOP nearest the time `tc`; false (after message 204) when no
     // usable GOP was found.
     bool GoToTimecode(const QString& tc);

@@ -1,5 +1,6 @@
 #include "editor/MpegLibForm.h"
 
+#include "chapters/GopLocator.h"
 #include "chapters/Timecode.h"
 #include "editor/EventWatch.h"
 #include "editor/PositionSlider.h"
@@ -22,9 +23,6 @@ namespace {
 // steps allow.
 constexpr int FirstRepeatMs = 300;
 constexpr int NextRepeatMs = 10;
-
-// Steps move 50 bytes off the header the view stands on, so that the search passes it.
-constexpr qint64 GopNudge = 50;
 
 // A program stream is entered this many bytes before a GOP header (when it lies beyond
 // SeekBackLimit), so that the decoder meets the pack that carries the header.
@@ -140,10 +138,10 @@ void MpegLibForm::NextPictureStep() {
 }
 
 void MpegLibForm::NextGopStep() {
-    if (CurrentPos + GopNudge >= GlobalVars().LastGopPos)
+    if (CurrentPos + GopWalkStep >= GlobalVars().LastGopPos)
         return;
     MpegLib().CloseDecoder();
-    CurrentPos = CurrentPos + GopNudge;
+    CurrentPos = CurrentPos + GopWalkStep;
     CurrentTimecode = FindGop(CurrentPos, SearchDirection::Forward, true);
     ShowTimecode();
     JumpToGop();
@@ -153,10 +151,10 @@ void MpegLibForm::NextGopStep() {
 }
 
 void MpegLibForm::PreviousGopStep() {
-    if (CurrentPos <= GopNudge)
+    if (CurrentPos <= GopWalkStep)
         return;
     MpegLib().CloseDecoder();
-    CurrentPos = CurrentPos - GopNudge;
+    CurrentPos = CurrentPos - GopWalkStep;
     CurrentTimecode = FindGop(CurrentPos, SearchDirection::Backward, true);
     ShowTimecode();
     JumpToGop();

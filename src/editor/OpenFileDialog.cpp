@@ -1,4 +1,4 @@
-#include "stream/OpenFileDialog.h"
+#include "editor/OpenFileDialog.h"
 
 #include <QDir>
 #include <QFileDialog>
