@@ -203,7 +203,8 @@ TEST(MpegScannerVideos, AgreesWithFfprobeAndTheBytes) {
             // A non-drop time code at 29.97 counts 30 pictures to its second, which lasts 1.001 s.
             EXPECT_NEAR(props.DurationSeconds, TimeCodeSeconds(bytes, 29.97) / 1.001001001, 1e-3);
         } else {
-            EXPECT_NEAR(props.DurationSeconds, probe->frames / probe->frameRate, 0.1);
+            EXPECT_NEAR(props.DurationSeconds, probe->frames / probe->frameRate,
+                        1 / probe->frameRate);
         }
         EXPECT_NEAR(props.DurationSeconds, v.nominalSeconds, 0.1);
 

@@ -35,6 +35,64 @@ TEST_F(MpegScannerBytes, LastGopPositionFromTheTail) {
     }
 }
 
+// Padding packets up to `size` bytes.
+void PadWithPackets(QByteArray& bytes, qsizetype size) {
+    while (bytes.size() < size)
+        bytes += Packet(0xBE, Filler(qMin<qsizetype>(size - bytes.size(), 60000) - 9));
+}
+
+QByteArray AudioWithPictureCodes() {
+    return Packet(0xBD, QByteArray::fromHex("00000100").repeated(100));
+}
+
+// In a program stream the pictures after a GOP header are counted in video packets only; the
+// tail blocks overlap, and a picture in the overlap counts once.
+TEST_F(MpegScannerBytes, ProgramStreamPicturesComeFromVideoPackets) {
+    const QByteArray head = PackHeader(0) +
+                            Packet(0xE0, ElementaryHead() + GopHeader(0, 0, 0, 0) + Pictures(5)) +
+                            AudioWithPictureCodes();
+    QByteArray small = head + PackHeader(9000) + Packet(0xE0, Pictures(7));
+    const qsizetype lastSmall = small.size() - 106 + 1;
+    small += AudioWithPictureCodes();
+    PadWithPackets(small, 20000);
+
+    // The last GOP in the block before the last, a picture 2 bytes into the last block.
+    QByteArray border = head;
+    PadWithPackets(border, 120000);
+    border += PackHeader(9000) + Packet(0xE0, GopHeader(0, 0, 9, 0) + Pictures(4)) +
+              AudioWithPictureCodes();
+    PadWithPackets(border, 149000);
+    border += PackHeader(18000) + Packet(0xE0, Filler(150002 - 149023) + Picture());
+    border += AudioWithPictureCodes();
+    PadWithPackets(border, 200000);
+    border += PackHeader(27000) + Packet(0xE0, Pictures(2)) + AudioWithPictureCodes();
+    PadWithPackets(border, 250000);
+
+    QByteArray last = head;
+    PadWithPackets(last, 200000);
+    last += PackHeader(9000) + Packet(0xE0, GopHeader(0, 0, 9, 0) + Pictures(4)) +
+            AudioWithPictureCodes() + PackHeader(18000) + Packet(0xE0, Pictures(3));
+    PadWithPackets(last, 250000);
+
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        double seconds;
+        qint64 lastGopPos;
+    } cases[] = {
+        {"one block", small, 12 / 25.0, lastSmall},
+        {"last GOP in the last block", last, 9 + 7 / 25.0, 200000 + 14 + 9 + 1},
+        {"last GOP in the block before", border, 9 + 7 / 25.0, 120000 + 14 + 9 + 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const StreamProperties props = ScanBytes(c.bytes);
+        EXPECT_EQ(props.Muxed, 1);
+        EXPECT_NEAR(props.DurationSeconds, c.seconds, 1e-9);
+        EXPECT_EQ(props.LastGopPos, c.lastGopPos);
+    }
+}
+
 TEST(MpegScannerPackClock, DecodesThe33BitClockReference) {
     const qint64 top = (qint64(1) << 33) - 1;
     for (qint64 scr :
