@@ -91,15 +91,17 @@ TEST(ExtractClip, CopiesWholeBlocksUntilEnoughPicturesOrTheEnd) {
 }
 
 // A program stream of blocks of 50 packs of 2000 bytes. The clock runs `ticksPerPack` from one
-// pack to the next, from one hour on; the first `picturesPerBlock` packs of a block carry a
-// picture each. Optionally the last pack of each block has a broken marker bit, and a lone pack
-// start code with a clock far ahead sits `nearPackGap` bytes before it.
+// pack to the next, from one hour on; the first `picturesPerBlock` packs of a block carry a video
+// packet with a picture each, the others optionally an audio packet full of picture-code bytes.
+// Optionally the last pack of each block has a broken marker bit, and a lone pack start code with
+// a clock far ahead sits `nearPackGap` bytes before it.
 struct PackStream {
     int picturesPerBlock = 30;
     qint64 ticksPerPack = 900; // a block spans 0.5 s of clock and 1.2 s of pictures
     bool lastPackBroken = false;
     int nearPackGap = 0;
     bool allBroken = false;
+    bool codesInAudio = false;
 };
 
 QByteArray BuildPackStream(const PackStream& s, int blocks = 40) {
@@ -110,7 +112,9 @@ QByteArray BuildPackStream(const PackStream& s, int blocks = 40) {
             if (s.allBroken || (k == 49 && s.lastPackBroken))
                 pack[6] = char(pack[6] & ~0x04);
             if (k < s.picturesPerBlock)
-                pack += Picture();
+                pack += Packet(0xE0, Picture());
+            else if (s.codesInAudio)
+                pack += Packet(0xBD, StartCode(0x00).repeated(100));
             bytes += pack;
             PadTo(bytes, (b * 50 + k + 1) * 2000);
         }
@@ -139,6 +143,8 @@ TEST(ExtractClip, ExtendsTheClipWhileThePackClockLagsWhenTheClockIsUsable) {
     allBroken.allBroken = true;
     PackStream fast;
     fast.ticksPerPack = 3600;
+    PackStream fastWithAudio = fast;
+    fastWithAudio.codesInAudio = true;
     PackStream nearInside = brokenLast;
     nearInside.nearPackGap = 13; // ends 10 bytes before the broken pack: its clock counts
     PackStream nearOutside = brokenLast;
@@ -150,6 +156,7 @@ TEST(ExtractClip, ExtendsTheClipWhileThePackClockLagsWhenTheClockIsUsable) {
         {"elementary stream", lagging, 0, 10.0, 25, 9},
         {"no frame rate", lagging, 1, 10.0, 0, 9},
         {"clock fast enough", fast, 1, 10.0, 25, 9},
+        {"picture codes in audio packets do not count", fastWithAudio, 1, 10.0, 25, 9},
         {"broken last pack: the one before counts", brokenLast, 1, 10.0, 25, 22},
         {"no readable clock", allBroken, 1, 10.0, 25, 9},
         {"walk back to a pack ending 10 bytes before", nearInside, 1, 10.0, 25, 9},
