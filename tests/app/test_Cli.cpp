@@ -3,6 +3,7 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QSettings>
 #include <csignal>
@@ -39,20 +40,30 @@ protected:
     ProgramSandbox box;
 };
 
+// tones.vob's audio holds more picture-code bytes than its video has pictures: the play time from
+// the GOP time codes must still be that of its pictures.
 TEST_F(Cli, InfoPrintsTheStreamReport) {
-    const CliRun run = Run({QStringLiteral("--info"), TestVideo(QStringLiteral("pal_dvd.vob"))});
-    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    const QStringList lines = run.out.split(u'\n', Qt::SkipEmptyParts);
-    ASSERT_GE(lines.size(), 12);
-    EXPECT_EQ(lines[0], "Info:");
-    EXPECT_EQ(lines[1], "Videowidth=720");
-    EXPECT_EQ(lines[2], "Videoheight=576");
-    EXPECT_EQ(lines[3], "Frames per second=25");
-    EXPECT_EQ(lines[4], "Aspect ratio=4:3");
-    EXPECT_EQ(lines[5], "MPEG Type=2");
-    EXPECT_TRUE(lines.contains(QStringLiteral("Muxed=1")));
-    EXPECT_TRUE(lines.contains(QStringLiteral("MuxOK=1")));
-    EXPECT_TRUE(run.out.contains(QStringLiteral("   Duration in seconds (SCR)=")));
+    for (const char* name : {"pal_dvd.vob", "tones.vob"}) {
+        SCOPED_TRACE(name);
+        const QString video = TestVideo(QString::fromLatin1(name));
+        const CliRun run = Run({QStringLiteral("--info"), video});
+        ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+        const QStringList lines = run.out.split(u'\n', Qt::SkipEmptyParts);
+        ASSERT_GE(lines.size(), 12);
+        EXPECT_EQ(lines[0], "Info:");
+        EXPECT_EQ(lines[1], "Videowidth=720");
+        EXPECT_EQ(lines[2], "Videoheight=576");
+        EXPECT_EQ(lines[3], "Frames per second=25");
+        EXPECT_EQ(lines[4], "Aspect ratio=4:3");
+        EXPECT_EQ(lines[5], "MPEG Type=2");
+        EXPECT_TRUE(lines.contains(QStringLiteral("Muxed=1")));
+        EXPECT_TRUE(lines.contains(QStringLiteral("MuxOK=1")));
+        EXPECT_TRUE(run.out.contains(QStringLiteral("   Duration in seconds (SCR)=")));
+        const QStringList gop = lines.filter(QStringLiteral("Duration in seconds (GOP)="));
+        ASSERT_EQ(gop.size(), 1);
+        const double seconds = gop[0].section(u'=', 1).toDouble();
+        EXPECT_NEAR(seconds, DecodedPictures(video) / 25.0, 1 / 25.0);
+    }
 }
 
 TEST_F(Cli, InfoFollowsTheLanguageSetting) {
@@ -133,17 +144,44 @@ TEST_F(Cli, VideosTheEditorCannotShowAreRefused) {
 }
 
 TEST_F(Cli, AutomaticRunWritesTheChaptersAndEnds) {
-    const QString out = QDir(box.home()).filePath(QStringLiteral("out"));
-    ASSERT_TRUE(QDir().mkpath(out));
-    const CliRun run = Run({TestVideo(QStringLiteral("pal.m2v")), QStringLiteral("/outdir=") + out,
-                            QStringLiteral("/chapters=00:00:00.000,00:00:02.000"),
-                            QStringLiteral("/markonly"), QStringLiteral("/auto")});
-    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
-    const QByteArray cellTimes = ReadAll(QDir(out).filePath(QStringLiteral("pal_Celltimes.txt")));
-    const QList<QByteArray> lines = cellTimes.trimmed().split('\n');
-    ASSERT_EQ(lines.size(), 2) << cellTimes.constData();
-    EXPECT_TRUE(lines[0].startsWith("00:00:00.000"));
-    EXPECT_TRUE(lines[1].startsWith("00:00:02")); // the GOP nearest the time
+    const struct {
+        const char* video;
+        QStringList options;
+        QStringList chapters; // the starts of the cell-times lines
+        int clips;            // clips of at least 3 s, each starting with a pack header
+    } cases[] = {
+        {"pal.m2v",
+         {QStringLiteral("/chapters=00:00:00.000,00:00:02.000"), QStringLiteral("/markonly")},
+         {QStringLiteral("00:00:00.000"), QStringLiteral("00:00:02")}, // the GOP nearest the time
+         0},
+        // Picture-code bytes in the audio must not end the clips early.
+        {"tones.vob",
+         {QStringLiteral("/chapters=00:00:01.000"), QStringLiteral("/clips=3")},
+         {QStringLiteral("00:00:00.000"), QStringLiteral("00:00:01")},
+         2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.video);
+        const QString out = QDir(box.home()).filePath(QStringLiteral("out_") + c.video);
+        ASSERT_TRUE(QDir().mkpath(out));
+        const CliRun run = Run(
+            QStringList{TestVideo(QString::fromLatin1(c.video)), QStringLiteral("/outdir=") + out} +
+            c.options + QStringList{QStringLiteral("/auto")});
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        const QString stem = QFileInfo(QString::fromLatin1(c.video)).completeBaseName();
+        const QByteArray cellTimes = ReadAll(QDir(out).filePath(stem + "_Celltimes.txt"));
+        const QList<QByteArray> lines = cellTimes.trimmed().split('\n');
+        ASSERT_EQ(lines.size(), c.chapters.size()) << cellTimes.constData();
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            EXPECT_TRUE(lines[i].startsWith(c.chapters[i].toLatin1())) << lines[i].constData();
+        const QStringList clips = QDir(out).entryList({QStringLiteral("*.vob")});
+        EXPECT_EQ(clips.size(), c.clips);
+        for (const QString& clip : clips) {
+            const QString path = QDir(out).filePath(clip);
+            EXPECT_TRUE(ReadAll(path).startsWith(QByteArray::fromHex("000001BA")));
+            EXPECT_GE(DecodedPictures(path), 3 * 25) << clip.toStdString();
+        }
+    }
 }
 
 TEST_F(Cli, WithoutAUsableVideoTheChooserStaysOpen) {

@@ -144,6 +144,7 @@ const VideoCase Videos[] = {
     {"pal.m2v", false, "2", "4:3", false, false, 12},
     {"pal.mpg", true, "2", "4:3", false, false, 12},
     {"pal_dvd.vob", true, "2", "4:3", true, false, 12},
+    {"tones.vob", true, "2", "4:3", true, false, 10},
     {"ntsc_df.mpg", true, "2", "4:3", false, true, 12},
     {"ntsc_ndf.mpg", true, "2", "4:3", false, false, 12},
     {"film.m2v", false, "2", "4:3", false, false, 10},
@@ -270,6 +271,11 @@ TEST(MpegScannerVideos, GeneratedFilesHoldWhatTheirNamesSay) {
     EXPECT_TRUE(oneseq.startsWith(pal.left(pal.indexOf(QByteArray::fromHex("000001b8")))));
     EXPECT_EQ(ValidGops(oneseq).size(), ValidGops(pal).size());
     EXPECT_EQ(CountPictures(oneseq, 0), CountPictures(pal, 0));
+
+    // The audio of tones.vob holds far more picture-code bytes than its video has pictures.
+    const std::optional<Probe> tones = RunFfprobe(TestVideo("tones.vob"));
+    ASSERT_TRUE(tones.has_value());
+    EXPECT_GT(CountPictures(ReadAll(TestVideo("tones.vob")), 0), 3 * tones->frames);
 
     const QList<Gop> tc10h = ValidGops(ReadAll(TestVideo("tc10h.m2v")));
     ASSERT_FALSE(tc10h.isEmpty());
