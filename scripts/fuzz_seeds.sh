@@ -11,8 +11,8 @@ VIDEOS=$OUT/testvideos
 bash tests/fixtures/make_test_videos.sh "$VIDEOS" >/dev/null
 mkdir -p "$SEEDS"
 
-videos=(pal.m2v pal.mpg pal_dvd.vob ntsc_df.mpg ntsc_ndf.mpg film.m2v wide.mpg tc10h.m2v
-        tc10h.vob oneseq.m2v mpeg1.mpg notmpeg.bin)
+videos=(pal.m2v pal.mpg pal_dvd.vob tones.vob ntsc_df.mpg ntsc_ndf.mpg film.m2v wide.mpg
+        tc10h.m2v tc10h.vob oneseq.m2v mpeg1.mpg notmpeg.bin)
 for target in fuzz_scanner fuzz_gop_search fuzz_clip; do
     mkdir -p "$SEEDS/$target"
     for video in "${videos[@]}"; do

@@ -3,6 +3,7 @@
 #include "stream/ByteSearch.h"
 #include "stream/FileAccess.h"
 #include "stream/MpegScanner.h"
+#include "stream/VideoPictureCounter.h"
 
 #include <QSaveFile>
 #include <cmath>
@@ -112,12 +113,21 @@ bool ExtractClip(qint32 pictures, qint64 start, const ClipSource& source, const 
         !put(source.streamHeader.constData(), source.streamHeader.size()))
         return false; // the unfinished file is discarded with `out`
 
-    // 64-bit: a long copy of dense start codes would overflow a 32-bit count.
+    // 64-bit: a long copy of dense start codes would overflow a 32-bit count. A program stream's
+    // pictures are those of its video packets; the clip starts at a pack header (or at byte 0).
     qint64 counted = 0;
+    VideoPictureCounter videoPictures;
+    const bool muxed = source.muxed == 1;
     qint64 offset = start;
     for (;;) {
         const QByteArrayView block(buffer.constData(), got);
-        counted += CountFrom(block, Pattern(StartCode::Picture));
+        if (muxed) {
+            const qint64 before = videoPictures.pictures();
+            videoPictures.feed(block);
+            counted += videoPictures.pictures() - before;
+        } else {
+            counted += CountFrom(block, Pattern(StartCode::Picture));
+        }
         if (!put(block.data(), block.size()))
             return false;
         if (progress)

@@ -39,12 +39,13 @@ struct ClipSource {
 };
 
 // Copies at least `pictures` pictures from `start` on into `target`, in whole blocks of
-// ClipBlockSize bytes: picture start codes are counted over each block read, and copying goes on
-// block by block until the count reaches `pictures` or the file ends. For a program stream whose
-// pack clock agrees with its time codes to within a second, a block whose last readable pack clock
-// lies less than pictures / frameRate seconds after `clipStartScr` is followed by one more block
-// even when enough pictures were counted. An elementary stream's header goes first when the clip
-// does not start at byte 0.
+// ClipBlockSize bytes: picture start codes are counted over each block read (in a program stream
+// only those in video packets, see VideoPictureCounter), and copying goes on block by block until
+// the count reaches `pictures` or the file ends. For a program stream whose pack clock agrees with
+// its time codes to within a second, a block whose last readable pack clock lies less than
+// pictures / frameRate seconds after `clipStartScr` is followed by one more block even when enough
+// pictures were counted. An elementary stream's header goes first when the clip does not start at
+// byte 0.
 //
 // The target is replaced only by a complete clip: it is written beside the old file and renamed
 // over it at the end, so an existing file, longer or not, is either left as it was or replaced

@@ -5,9 +5,11 @@
 #include "stream/FileAccess.h"
 #include "stream/GopHeader.h"
 #include "stream/NumberText.h"
+#include "stream/VideoPictureCounter.h"
 
 #include <QStringList>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -82,6 +84,50 @@ FoundGop FirstValidGop(QByteArrayView block) {
             return {k, tc};
     }
     return {};
+}
+
+// Picture start codes from the 1-based `from` (a GOP header) to the end of the block, and the
+// position of the last one (0 when none). In a program stream only those in video packets count,
+// `from` lying in one.
+struct Pictures {
+    qint64 count = 0;
+    qsizetype last = 0;
+};
+
+Pictures PicturesFrom(QByteArrayView block, qsizetype from, bool muxed) {
+    Pictures found;
+    if (!muxed) {
+        for (qsizetype k = FindFirst(block, Pattern(StartCode::Picture), from); k != 0;
+             k = FindFirst(block, Pattern(StartCode::Picture), k + 1)) {
+            ++found.count;
+            found.last = k;
+        }
+        return found;
+    }
+    VideoPictureCounter counter(VideoPictureCounter::Start::InVideoPayload);
+    counter.feed(block.sliced(from - 1));
+    found.count = counter.pictures();
+    if (found.count > 0)
+        found.last = from + counter.lastPictureOffset();
+    return found;
+}
+
+// The pictures of a program stream's tail: from the 1-based `from` in `block` to the end of the
+// file, through the blocks read after it, which lie further on (`later`, the last one of the
+// file first). The blocks overlap; every byte is looked at once, so a start code across the
+// border of two blocks counts once.
+qint64 TailVideoPictures(const QByteArray& block, qint64 blockOffset, qsizetype from,
+                         const std::vector<std::pair<qint64, QByteArray>>& later) {
+    VideoPictureCounter counter(VideoPictureCounter::Start::InVideoPayload);
+    counter.feed(QByteArrayView(block).sliced(from - 1));
+    qint64 covered = blockOffset + block.size();
+    for (auto it = later.rbegin(); it != later.rend(); ++it) {
+        const auto& [offset, bytes] = *it;
+        const qint64 skip = qBound<qint64>(0, covered - offset, bytes.size());
+        counter.feed(QByteArrayView(bytes).sliced(skip));
+        covered = qMax(covered, offset + bytes.size());
+    }
+    return counter.pictures();
 }
 
 double SecondsOf(const GopTimeCode& tc, qint64 extraPictures, float fps) {
@@ -182,11 +228,10 @@ bool ScanMpegHeaders(const QString& path, StreamProperties& props) {
     if (firstGop.pos != 0) {
         firstTc = firstGop.tc;
         props.DropFrame = ToFlag(firstTc.dropFrame);
-        for (qsizetype k = FindFirst(block, Pattern(StartCode::Picture), firstGop.pos); k != 0;
-             k = FindFirst(block, Pattern(StartCode::Picture), k + 1)) {
-            ++pictureCount;
-            props.LastGopPos = k;
-        }
+        const Pictures pictures = PicturesFrom(block, firstGop.pos, muxed);
+        pictureCount = pictures.count;
+        if (pictures.last != 0)
+            props.LastGopPos = pictures.last;
     }
 
     // 14: last clock reference of the block.
@@ -202,6 +247,8 @@ bool ScanMpegHeaders(const QString& path, StreamProperties& props) {
     qint64 tailPictures = 0;
     if (size >= BlockSize) {
         bool tailScrFound = false;
+        // Program streams: the blocks without a GOP header, counted once the GOP is found.
+        std::vector<std::pair<qint64, QByteArray>> later;
         qint64 d = BlockSize;
         QByteArray tail(BlockSize, '\0');
         for (int i = 1; i <= TailBlocks; ++i) {
@@ -230,10 +277,14 @@ bool ScanMpegHeaders(const QString& path, StreamProperties& props) {
                     lastValid = {k, tc};
             }
             if (lastValid.pos == 0) {
-                tailPictures += CountFrom(tail, Pattern(StartCode::Picture));
+                if (muxed)
+                    later.emplace_back(size - d, tail);
+                else
+                    tailPictures += CountFrom(tail, Pattern(StartCode::Picture));
             } else {
                 lastTc = lastValid.tc;
-                tailPictures += CountFrom(tail, Pattern(StartCode::Picture), lastFound);
+                tailPictures += muxed ? TailVideoPictures(tail, size - d, lastFound, later)
+                                      : CountFrom(tail, Pattern(StartCode::Picture), lastFound);
                 props.LastGopPos = size - d + lastValid.pos;
                 tailGopFound = true;
             }
@@ -248,8 +299,8 @@ bool ScanMpegHeaders(const QString& path, StreamProperties& props) {
         pictureCount = tailPictures;
     else
         lastTc = firstTc;
-    double duration = SecondsOf(lastTc, pictureCount, props.FrameRate) -
-                      SecondsOf(firstTc, 0, props.FrameRate);
+    double duration =
+        SecondsOf(lastTc, pictureCount, props.FrameRate) - SecondsOf(firstTc, 0, props.FrameRate);
     if (props.FrameRate == 29.97f && props.DropFrame == FlagFalse)
         duration = duration / 1.001001001;
     props.DurationText = FormatDayFraction(duration / 86400.0, 2, QStringLiteral("."));
@@ -269,9 +320,13 @@ bool ScanMpegHeaders(const QString& path, StreamProperties& props) {
     return true;
 }
 
-QString ReportNumber(float value) { return QString::number(static_cast<double>(value), 'g', 7); }
+QString ReportNumber(float value) {
+    return QString::number(static_cast<double>(value), 'g', 7);
+}
 
-QString ReportNumber(double value) { return QString::number(value, 'g', 15); }
+QString ReportNumber(double value) {
+    return QString::number(value, 'g', 15);
+}
 
 QStringList FileReportLines(const StreamProperties& props,
                             const std::function<QString(int)>& text) {

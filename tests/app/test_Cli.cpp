@@ -40,20 +40,30 @@ protected:
     ProgramSandbox box;
 };
 
+// tones.vob's audio holds more picture-code bytes than its video has pictures: the play time from
+// the GOP time codes must still be that of its pictures.
 TEST_F(Cli, InfoPrintsTheStreamReport) {
-    const CliRun run = Run({QStringLiteral("--info"), TestVideo(QStringLiteral("pal_dvd.vob"))});
-    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    const QStringList lines = run.out.split(u'\n', Qt::SkipEmptyParts);
-    ASSERT_GE(lines.size(), 12);
-    EXPECT_EQ(lines[0], "Info:");
-    EXPECT_EQ(lines[1], "Videowidth=720");
-    EXPECT_EQ(lines[2], "Videoheight=576");
-    EXPECT_EQ(lines[3], "Frames per second=25");
-    EXPECT_EQ(lines[4], "Aspect ratio=4:3");
-    EXPECT_EQ(lines[5], "MPEG Type=2");
-    EXPECT_TRUE(lines.contains(QStringLiteral("Muxed=1")));
-    EXPECT_TRUE(lines.contains(QStringLiteral("MuxOK=1")));
-    EXPECT_TRUE(run.out.contains(QStringLiteral("   Duration in seconds (SCR)=")));
+    for (const char* name : {"pal_dvd.vob", "tones.vob"}) {
+        SCOPED_TRACE(name);
+        const QString video = TestVideo(QString::fromLatin1(name));
+        const CliRun run = Run({QStringLiteral("--info"), video});
+        ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+        const QStringList lines = run.out.split(u'\n', Qt::SkipEmptyParts);
+        ASSERT_GE(lines.size(), 12);
+        EXPECT_EQ(lines[0], "Info:");
+        EXPECT_EQ(lines[1], "Videowidth=720");
+        EXPECT_EQ(lines[2], "Videoheight=576");
+        EXPECT_EQ(lines[3], "Frames per second=25");
+        EXPECT_EQ(lines[4], "Aspect ratio=4:3");
+        EXPECT_EQ(lines[5], "MPEG Type=2");
+        EXPECT_TRUE(lines.contains(QStringLiteral("Muxed=1")));
+        EXPECT_TRUE(lines.contains(QStringLiteral("MuxOK=1")));
+        EXPECT_TRUE(run.out.contains(QStringLiteral("   Duration in seconds (SCR)=")));
+        const QStringList gop = lines.filter(QStringLiteral("Duration in seconds (GOP)="));
+        ASSERT_EQ(gop.size(), 1);
+        const double seconds = gop[0].section(u'=', 1).toDouble();
+        EXPECT_NEAR(seconds, DecodedPictures(video) / 25.0, 1 / 25.0);
+    }
 }
 
 TEST_F(Cli, InfoFollowsTheLanguageSetting) {
@@ -175,6 +185,14 @@ TEST_F(Cli, AutomaticRunsNeedNoDisplayAndTellHowTheyEnded) {
          0,
          "",
          {"00:00:00.000", "00:00:07.120", "00:00:07.600"}},
+        // Picture-code bytes in the audio must not end the clips early.
+        {"clips with tone tracks",
+         "tones.vob",
+         {chapters + "00:00:01.000", u"/clips=3"_qs, u"/auto"_qs},
+         noDisplay,
+         0,
+         "",
+         {"00:00:00.000", "00:00:00.880"}},
         {"a window without a display", "pal.m2v", {}, noDisplay, 1, "no display", {}},
         {"a window on a stale display", "pal.m2v", {}, staleDisplay, 1, "no display", {}},
     };
@@ -204,11 +222,20 @@ TEST_F(Cli, AutomaticRunsNeedNoDisplayAndTellHowTheyEnded) {
             if (!line.trimmed().isEmpty())
                 marks << QString::fromLatin1(line.trimmed());
         EXPECT_EQ(marks, c.marks);
-        // Images for the marks unless only marks were asked for.
-        const bool images = !c.options.contains(u"/markonly"_qs);
+        // Images for the marks unless only marks or clips were asked for; clips of at least 3 s,
+        // each starting with a pack header.
+        const bool clips = c.options.contains(u"/clips=3"_qs);
+        const bool images = !c.options.contains(u"/markonly"_qs) && !clips;
         for (const QString& mark : c.marks) {
             const QString image = base + u'_' + QString(mark).replace(u':', u'_') + u".bmp"_qs;
             EXPECT_EQ(QFileInfo::exists(QDir(out).filePath(image)), images) << image.toStdString();
+        }
+        const QStringList clipFiles = QDir(out).entryList({QStringLiteral("*.vob")});
+        EXPECT_EQ(clipFiles.size(), clips ? c.marks.size() : 0);
+        for (const QString& clip : clipFiles) {
+            const QString path = QDir(out).filePath(clip);
+            EXPECT_TRUE(ReadAll(path).startsWith(QByteArray::fromHex("000001BA")));
+            EXPECT_GE(DecodedPictures(path), 3 * 25) << clip.toStdString();
         }
         for (const QString& name : QDir(out).entryList(QDir::Files))
             QFile::remove(QDir(out).filePath(name));

@@ -112,6 +112,19 @@ inline QByteArray VideoPacketHeader() {
     return StartCode(0xE0) + QByteArray::fromHex("07EC8100");
 }
 
+// A whole packet of stream `id` in the MPEG-2 form: its length, the flag bytes 81 00, the length
+// of the optional fields and `fields` as those, then the payload.
+inline QByteArray Packet(quint8 id, const QByteArray& payload, const QByteArray& fields = {}) {
+    const qsizetype length = 3 + fields.size() + payload.size();
+    QByteArray b = StartCode(id);
+    b += char(length >> 8);
+    b += char(length & 0xFF);
+    b += char(0x81);
+    b += char(0x00);
+    b += char(fields.size());
+    return b + fields + payload;
+}
+
 // DVD navigation packets: private stream 2 of length 980 and 1018 (bodies shortened).
 inline QByteArray NavPacket1() {
     return StartCode(0xBF) + QByteArray::fromHex("03D400") + Filler(40);

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QSettings>
 #include <QTime>
@@ -19,6 +20,23 @@ QString TestVideo(const QString& name) {
 
 QString CueboardBinary() {
     return QStringLiteral(CUEBOARD_BINARY);
+}
+
+qint64 DecodedPictures(const QString& path) {
+    QProcess probe;
+    probe.start(QStringLiteral("ffprobe"),
+                {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-count_frames"),
+                 QStringLiteral("-select_streams"), QStringLiteral("v:0"),
+                 QStringLiteral("-show_entries"), QStringLiteral("stream=nb_read_frames"),
+                 QStringLiteral("-of"), QStringLiteral("csv=p=0"), path});
+    if (!probe.waitForFinished(120000) || probe.exitCode() != 0)
+        return -1;
+    bool ok = false;
+    const qint64 frames = QString::fromLatin1(probe.readAllStandardOutput())
+                              .section(u',', 0, 0)
+                              .trimmed()
+                              .toLongLong(&ok);
+    return ok ? frames : -1;
 }
 
 QByteArray ReadAll(const QString& path) {

@@ -14,6 +14,9 @@ QString TestVideo(const QString& name);
 // Path of the program under test.
 QString CueboardBinary();
 
+// The pictures ffprobe decodes from the first video stream of a file; -1 when it cannot tell.
+qint64 DecodedPictures(const QString& path);
+
 // Whole contents of a file; empty when it cannot be read.
 QByteArray ReadAll(const QString& path);
 
