@@ -281,8 +281,7 @@ bool Mpeg2Decoder::Impl::decodeNext() {
         if (readVideoPacket()) {
             if (packet->pos >= 0)
                 lastFedPos = packet->pos;
-            // The decoder hands each picture's time stamp on to the picture: the position of the
-            // packet its data starts in is all this decoder needs from it.
+            // Time stamps travel with each picture: its packet's position is the one needed.
             packet->pts = packet->pos >= 0 ? packet->pos : AV_NOPTS_VALUE;
             packet->dts = AV_NOPTS_VALUE;
             avcodec_send_packet(codec, packet);
