@@ -19,10 +19,6 @@ namespace {
 
 using namespace MpegBytes;
 
-const QByteArray SeqCode = StartCode(0xB3);
-const QByteArray PackCode = StartCode(0xBA);
-const QByteArray GopCode = StartCode(0xB8);
-constexpr qint64 Block = 100000;
 constexpr qint64 Hour = 90000LL * 3600;
 
 QStringList FolderEntries(const QString& folder) {

@@ -15,11 +15,6 @@ namespace {
 
 using namespace MpegBytes;
 
-const QByteArray SeqCode = StartCode(0xB3);
-const QByteArray PackCode = StartCode(0xBA);
-const QByteArray GopCode = StartCode(0xB8);
-constexpr qint64 Block = 100000;
-
 QList<qsizetype> Offsets(const QByteArray& bytes, const QByteArray& code) {
     QList<qsizetype> found;
     for (qsizetype i = bytes.indexOf(code); i >= 0; i = bytes.indexOf(code, i + 1))

@@ -56,6 +56,22 @@ struct Fields {
 constexpr const char* V = "<T>/v.mpg";
 constexpr const char* Out = "<T>/filme";
 
+// The record holds the fields `want` names, "<T>" in its paths standing for `root`.
+void ExpectFields(const Global_var_module& record, const Fields& want, const QString& root) {
+    const auto fill = [&root](const char* text) {
+        return QString::fromUtf8(text).replace(QStringLiteral("<T>"), root);
+    };
+    EXPECT_EQ(record.VideoFile, fill(want.video));
+    EXPECT_EQ(record.OutDir, fill(want.outDir));
+    EXPECT_EQ(record.ChapterTimes, QString::fromUtf8(want.chapters));
+    EXPECT_EQ(record.ClipSeconds, want.clips);
+    EXPECT_EQ(record.AutoMode, want.autoMode);
+    EXPECT_EQ(record.MarkOnly, want.markOnly);
+    EXPECT_EQ(record.CropGiven, want.cropGiven);
+    EXPECT_EQ((std::array{record.CropLeft, record.CropTop, record.CropRight, record.CropBottom}),
+              want.crop);
+}
+
 TEST_F(CommandLineTest, ReadsTheFieldsOfEachCommandLine) {
     const struct {
         const char* line;
@@ -123,16 +139,7 @@ TEST_F(CommandLineTest, ReadsTheFieldsOfEachCommandLine) {
         record.VideoFile = QStringLiteral("preset-video");
         record.OutDir = QStringLiteral("preset-out");
         ReadCommandLine(Fill(c.line), record);
-        EXPECT_EQ(record.VideoFile, Fill(c.want.video));
-        EXPECT_EQ(record.OutDir, Fill(c.want.outDir));
-        EXPECT_EQ(record.ChapterTimes, QString::fromUtf8(c.want.chapters));
-        EXPECT_EQ(record.ClipSeconds, c.want.clips);
-        EXPECT_EQ(record.AutoMode, c.want.autoMode);
-        EXPECT_EQ(record.MarkOnly, c.want.markOnly);
-        EXPECT_EQ(record.CropGiven, c.want.cropGiven);
-        EXPECT_EQ(
-            (std::array{record.CropLeft, record.CropTop, record.CropRight, record.CropBottom}),
-            c.want.crop);
+        ExpectFields(record, c.want, root);
     }
 }
 
@@ -249,12 +256,7 @@ TEST_F(CommandLineTest, ReadsArgumentsInAnyOrder) {
             arguments << QString(arg).replace(QStringLiteral("<T>"), root);
         SCOPED_TRACE(arguments.join(u' ').toStdString());
         ReadArguments(arguments, record);
-        EXPECT_EQ(record.VideoFile, Fill(c.want.video));
-        EXPECT_EQ(record.OutDir, Fill(c.want.outDir));
-        EXPECT_EQ(record.ChapterTimes, QString::fromUtf8(c.want.chapters));
-        EXPECT_EQ(record.ClipSeconds, c.want.clips);
-        EXPECT_EQ(record.AutoMode, c.want.autoMode);
-        EXPECT_EQ(record.MarkOnly, c.want.markOnly);
+        ExpectFields(record, c.want, root);
     }
 }
 

@@ -34,6 +34,12 @@ inline QByteArray StartCode(quint8 code) {
     return b;
 }
 
+// The start codes the clip tests look for, and the size of the blocks clips are copied in.
+inline const QByteArray SeqCode = StartCode(0xB3);
+inline const QByteArray PackCode = StartCode(0xBA);
+inline const QByteArray GopCode = StartCode(0xB8);
+inline constexpr qint64 Block = 100000;
+
 inline QByteArray SequenceHeader(int width, int height, int aspectCode, int rateCode) {
     QByteArray b = StartCode(0xB3);
     b += char(width >> 4);
