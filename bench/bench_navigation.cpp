@@ -8,6 +8,7 @@
 
 #include "BenchSupport.h"
 #include "editor/MpegLibForm.h"
+#include "session/EditorSession.h"
 #include "editor/PositionSlider.h"
 #include "shell/GlobalVars.h"
 #include "shell/MessageSeam.h"
@@ -62,7 +63,7 @@ void NextGopStep(benchmark::State& state, const char* name) {
     const std::vector<double> stepsMs = TimeEach(
         state,
         [&] {
-            if (form.CurrentPos + 50 >= GlobalVars().LastGopPos)
+            if (form.Session->CurrentPos + 50 >= GlobalVars().LastGopPos)
                 BackToStart(form);
         },
         [&] { form.Command_NextIFrame_Click(); });
@@ -70,7 +71,6 @@ void NextGopStep(benchmark::State& state, const char* name) {
     state.counters["p95_ms"] = Percentile(stepsMs, 95);
     state.counters["max_ms"] = stepsMs.empty() ? 0 : stepsMs.back();
     form.hide();
-    MpegLib().CloseDecoder();
 }
 
 // One press of the save button saving the shown picture as an image (no mark, so every press
@@ -88,7 +88,6 @@ void SaveImage(benchmark::State& state, const char* name) {
         state, [] {}, [&] { form.Command_SavePic_Click(); });
     state.counters["median_ms"] = Percentile(pressesMs, 50);
     form.hide();
-    MpegLib().CloseDecoder();
 }
 
 BENCHMARK_CAPTURE(SaveImage, vob, "demo.vob")

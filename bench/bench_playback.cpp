@@ -13,6 +13,7 @@
 
 #include "BenchSupport.h"
 #include "editor/MpegLibForm.h"
+#include "session/EditorSession.h"
 #include "editor/PositionSlider.h"
 #include "shell/GlobalVars.h"
 #include "shell/MessageSeam.h"
@@ -100,7 +101,6 @@ void Pacing(benchmark::State& state, const char* name) {
     state.counters["pictures"] = double(intervalsMs.size() + 1);
     state.counters["cpu_share"] = cpuShare;
     form->hide();
-    MpegLib().CloseDecoder();
 }
 
 // Frames ffmpeg decoded and the seconds it took; 0 frames when it failed.
@@ -132,8 +132,8 @@ double StepsPerSecond(MpegLibForm& form, bool events) {
     qint64 steps = 0;
     QElapsedTimer clock;
     clock.start();
-    for (qint64 previous = -1; form.CurrentPos != previous; ++steps) {
-        previous = form.CurrentPos;
+    for (qint64 previous = -1; form.Session->CurrentPos != previous; ++steps) {
+        previous = form.Session->CurrentPos;
         form.NextPictureStep();
         if (events)
             QApplication::processEvents();
@@ -163,7 +163,6 @@ void StepRate(benchmark::State& state, const char* name) {
     state.counters["ratio"] = ffmpegFps > 0 ? stepFps / ffmpegFps : 0;
     state.counters["loop_ratio"] = ffmpegFps > 0 ? loopFps / ffmpegFps : 0;
     form->hide();
-    MpegLib().CloseDecoder();
 }
 
 BENCHMARK_CAPTURE(Pacing, vob, "demo.vob")

@@ -6,7 +6,6 @@
 // demo.m2v (elementary stream), all 60 s of 720x576 at 25 fps.
 
 #include "BenchSupport.h"
-#include "shell/GlobalVars.h"
 #include "stream/ByteSearch.h"
 #include "stream/FileAccess.h"
 #include "viewer/MpegLibModule.h"
@@ -30,45 +29,45 @@ qint64 MidGop(const QString& path) {
 }
 
 void Jump(benchmark::State& state, const char* name, bool programStream) {
-    GlobalVars().VideoFile = BenchFile(name);
+    const QString video = BenchFile(name);
+    MpegLibModule source;
     PictureBox box;
-    MpegLib().setPicture1(&box);
-    const qint64 gop = MidGop(GlobalVars().VideoFile);
+    const qint64 gop = MidGop(video);
     const qint64 target = programStream && gop > 300 ? gop - 256 : gop;
-    MpegLib().OpenDecoder(true);
+    source.OpenDecoder(video);
     for (auto _ : state) {
-        MpegLib().CloseDecoder();
-        MpegLib().OpenDecoder(false);
-        MpegLib().SeekAndRender(target);
+        source.CloseDecoder();
+        source.OpenDecoder(video);
+        source.SeekAndRender(target);
+        box.setPicture(source.Picture);
+        box.repaint();
     }
     if (box.picture().isNull())
         state.SkipWithError("nothing decoded: missing bench file?");
-    MpegLib().CloseDecoder();
-    MpegLib().setPicture1(nullptr);
 }
 
 void Sequential(benchmark::State& state, const char* name) {
-    GlobalVars().VideoFile = BenchFile(name);
+    const QString video = BenchFile(name);
+    MpegLibModule source;
     PictureBox box;
     box.resize(720, 576);
     box.show();
-    MpegLib().setPicture1(&box);
     qint64 pictures = 0;
     for (auto _ : state) {
-        MpegLib().CloseDecoder();
-        MpegLib().OpenDecoder(false);
-        MpegLib().SeekAndRender(0);
+        source.CloseDecoder();
+        source.OpenDecoder(video);
+        source.SeekAndRender(0);
         qint64 pos = 0, previous = -1;
         ++pictures;
         while (pos != previous) {
             previous = pos;
-            MpegLib().RenderNextFrame(pos);
+            source.RenderNextFrame(pos);
+            box.setPicture(source.Picture);
+            box.repaint();
             ++pictures;
         }
     }
     state.counters["fps"] = benchmark::Counter(double(pictures), benchmark::Counter::kIsRate);
-    MpegLib().CloseDecoder();
-    MpegLib().setPicture1(nullptr);
 }
 
 void FfmpegDecode(benchmark::State& state, const char* name) {

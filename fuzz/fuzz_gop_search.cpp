@@ -18,10 +18,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     GopSearchContext context;
     context.frameRate = rates[provider.ConsumeIntegralInRange<int>(0, 7)];
     context.dropFrame = provider.ConsumeBool();
-    static const char* const shown[] = {"00:00:00.000", "01:02:03.040", "???", "", "9"};
-    context.shownText = QString::fromLatin1(shown[provider.ConsumeIntegralInRange<int>(0, 4)]);
-    context.currentTimecode =
-        QString::fromLatin1(shown[provider.ConsumeIntegralInRange<int>(0, 4)]);
     const qint64 rawPos = provider.ConsumeIntegral<qint64>();
     const bool forward = provider.ConsumeBool();
     context.path = FuzzFile::WriteWithOptionalHole(provider);

@@ -5,7 +5,7 @@
 #include "shell/ChooserWindow.h"
 #include "shell/GlobalVars.h"
 #include "shell/Startup.h"
-#include "viewer/MpegLibModule.h"
+
 
 #include <QApplication>
 #include <QDir>
@@ -33,7 +33,6 @@ std::unique_ptr<MpegLibForm> OpenEditor(const QString& video, const QString& out
     g.OutDir = outDir;
     g.AppPath = outDir;
     ScanMpegHeaders(video);
-    MpegLib().CloseDecoder();
     auto form = std::make_unique<MpegLibForm>();
     form->Form_Load();
     for (int i = 0; i < 30; ++i)
@@ -86,6 +85,5 @@ int main(int argc, char** argv) {
                        form.get());
     Save(form.get(), QDir(out).filePath(QStringLiteral("editor-crop.png")));
     Save(&dialog, QDir(out).filePath(QStringLiteral("crop-dialog.png")));
-    MpegLib().CloseDecoder();
     return 0;
 }

@@ -1,3 +1,5 @@
+#include "editor/MessageBoxes.h"
+#include "session/AutoRun.h"
 #include "shell/ChooserWindow.h"
 #include "shell/CommandLine.h"
 #include "shell/GlobalVars.h"
@@ -112,28 +114,13 @@ void NoDisplayLine(const QString& why) {
                          .arg(why));
 }
 
-// Picks where the windows go before the window system is contacted. An unattended run that
-// finds no display falls back to Qt's offscreen platform; a start that has to show its windows
-// and cannot returns false after one line on standard error.
-bool ChooseWindowSystem(bool automatic) {
-    if (HasEnv("QT_QPA_PLATFORM"))
+// Picks where the windows go before the window system is contacted; false after one line on
+// standard error when there is no display to show them on.
+bool ChooseWindowSystem() {
+    if (HasEnv("QT_QPA_PLATFORM") || HasEnv("WAYLAND_DISPLAY") || HasEnv("DISPLAY"))
         return true;
-    const bool wayland = HasEnv("WAYLAND_DISPLAY");
-    const bool x11 = HasEnv("DISPLAY");
-    if (!automatic) {
-        if (!wayland && !x11)
-            NoDisplayLine(QStringLiteral("DISPLAY and WAYLAND_DISPLAY are not set"));
-        return wayland || x11;
-    }
-    // A display that is named but cannot be reached (a stale DISPLAY over ssh) makes Qt try the
-    // next platform of the list.
-    QByteArray platforms;
-    if (wayland)
-        platforms += "wayland;";
-    if (x11)
-        platforms += "xcb;";
-    qputenv("QT_QPA_PLATFORM", platforms + "offscreen");
-    return true;
+    NoDisplayLine(QStringLiteral("DISPLAY and WAYLAND_DISPLAY are not set"));
+    return false;
 }
 
 // While the window system starts: a display that is named but cannot be reached makes Qt give up
@@ -171,12 +158,19 @@ int main(int argc, char** argv) {
 
     Global_var_module options;
     ReadArguments(args, options);
-    if (!ChooseWindowSystem(options.AutoMode != FlagFalse))
+    // The unattended run needs no window and no window system.
+    if (options.AutoMode != FlagFalse) {
+        QCoreApplication app(argc, argv);
+        RunStartup(args, GlobalVars());
+        return RunAutomatic(GlobalVars());
+    }
+    if (!ChooseWindowSystem())
         return 1;
     const QtMessageHandler qtMessages = qInstallMessageHandler(StartupMessages);
     QApplication app(argc, argv);
     qInstallMessageHandler(qtMessages);
     QApplication::setApplicationDisplayName(QStringLiteral("Cueboard"));
+    InstallMessageBoxes();
 
     // The chooser's load step settles the run; a video named on the command line is opened in
     // the editor once the chooser is shown, and closing the chooser ends the program.

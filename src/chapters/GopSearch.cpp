@@ -58,7 +58,8 @@ GopSearchResult FindGopTimecode(const GopSearchContext& context, qint64 pos,
         const qint64 windowStart = mode == Mode::Before ? cur - step : cur;
         const qint32 bytesRead = ReadFileBlockAt(context.path, WindowSize, windowStart, window);
         if (bytesRead <= 0)
-            return {backward ? QStringLiteral("???") : context.shownText, false, 0};
+            return {QStringLiteral("???"), false, 0,
+                    backward ? GopFallback::Unknown : GopFallback::ShownText};
         const QByteArrayView bytes(window.constData(), bytesRead);
 
         Hit hit = FirstValidHeader(bytes, bytesRead, 4);
@@ -86,7 +87,7 @@ GopSearchResult FindGopTimecode(const GopSearchContext& context, qint64 pos,
         if (!backward) {
             cur += step;
             if (cur > context.fileLength)
-                return {context.currentTimecode, false, 0};
+                return {QStringLiteral("???"), false, 0, GopFallback::CurrentTimecode};
         } else if (mode == Mode::FromStart) {
             cur += step;
         } else {

@@ -2,22 +2,26 @@
 
 #include <QString>
 
-// Everything a GOP time-code search needs to know about the video and the editor.
+// Everything a GOP time-code search needs to know about the video.
 struct GopSearchContext {
     QString path;            // the video file
     qint64 fileLength = 0;   // its length in bytes
     float frameRate = 25.0f; // from the header scan
     bool dropFrame = false;  // drop-frame flag of the file's first valid GOP header
-    QString shownText;       // the timecode text the editor shows now
-    QString currentTimecode; // the timecode of the shown picture
 };
+
+// What stands for the timecode when no header was found: "???", or, for a forward search, the
+// timecode the editor shows (the file could not be read) or the one of the shown picture (the
+// search ran off the end).
+enum class GopFallback { Unknown, ShownText, CurrentTimecode };
 
 enum class SearchDirection { Backward, Forward };
 
 struct GopSearchResult {
-    QString timecode;     // the found header's timecode, or what the search falls back to
-    bool found = false;   // a valid GOP header was found
+    QString timecode = QStringLiteral("???"); // the found header's timecode
+    bool found = false;                       // a valid GOP header was found
     qint64 headerPos = 0; // its position: 1 + the 0-based file offset of its first byte
+    GopFallback fallback = GopFallback::Unknown; // what the timecode is when none was found
 };
 
 // Finds the GOP header that gives the timecode of `pos`. Backward: the last GOP header of the

@@ -135,9 +135,8 @@ int SecondsOfMinute(double dayFraction) {
     return static_cast<int>(std::floor(RoundDecimals(s, 6)));
 }
 
-OffsetTimecode ApplyTimeOffset(const QString& timecode, const QString& firstGopTimecode,
-                               bool offsetVisible) {
-    if (!offsetVisible || timecode.size() < 5)
+OffsetTimecode ApplyTimeOffset(const QString& timecode, const QString& firstGopTimecode) {
+    if (timecode.size() < 5)
         return {timecode, false};
     int t1 = 0, t0 = 0;
     if (!TimeOfDaySeconds(timecode, t1) || !TimeOfDaySeconds(firstGopTimecode, t0))

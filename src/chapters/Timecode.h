@@ -31,11 +31,9 @@ struct OffsetTimecode {
     bool beforeFirstGop = false; // the editor then shows "  Wrong timecode found!!!" in its caption
 };
 
-// The timecode counted from the stream's first GOP timecode. When the offset box is not visible,
-// or the text is shorter than 5 characters, the text is returned unchanged; a timecode before the
-// first GOP, or one that cannot be read, gives "???".
-OffsetTimecode ApplyTimeOffset(const QString& timecode, const QString& firstGopTimecode,
-                               bool offsetVisible);
+// The timecode counted from the stream's first GOP timecode. A text shorter than 5 characters is
+// returned unchanged; a timecode before the first GOP, or one that cannot be read, gives "???".
+OffsetTimecode ApplyTimeOffset(const QString& timecode, const QString& firstGopTimecode);
 
 // Whole seconds within the minute of a time given as a day fraction.
 int SecondsOfMinute(double dayFraction);

@@ -2,6 +2,7 @@
 
 #include "crop/CropBars.h"
 #include "crop/CropDialog.h"
+#include "session/EditorSession.h"
 #include "shell/GlobalVars.h"
 #include "viewer/PictureBox.h"
 
@@ -38,6 +39,7 @@ void MpegLibForm::PlaceCropBars() {
 
 void MpegLibForm::Check_Crop_Click() {
     const Global_var_module& g = GlobalVars();
+    Session->SetCrop(Check_Crop->isChecked());
     if (Check_Crop->isChecked()) {
         // Bars of a zero margin keep whatever visibility they had.
         if (g.CropTop > 0)

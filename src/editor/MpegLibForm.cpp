@@ -3,7 +3,9 @@
 #include "editor/PositionSlider.h"
 #include "editor/Twips.h"
 #include "shell/Controls.h"
-#include "viewer/MpegLibModule.h"
+#include "editor/BusyIndicator.h"
+#include "session/EditorSession.h"
+#include "shell/GlobalVars.h"
 #include "viewer/PictureBox.h"
 
 #include <QCheckBox>
@@ -107,7 +109,8 @@ MpegLibForm::MpegLibForm(QWidget* parent) : QDialog(parent) {
 
     ArrangeControls();
 
-    MpegLib().setPicture1(Picture1);
+    Session = new EditorSession(GlobalVars(), this);
+    ConnectSession();
 
     ConnectNavigation();
     ConnectSaveOptions();
@@ -122,9 +125,8 @@ MpegLibForm::MpegLibForm(QWidget* parent) : QDialog(parent) {
 
 MpegLibForm::~MpegLibForm() {
     DisconnectControls(this);
-    // The decoder module outlives the window; it must not draw into a deleted picture box.
-    if (MpegLib().picture1() == Picture1)
-        MpegLib().setPicture1(nullptr);
+    Session->disconnect(this);
+    delete busy_;
 }
 
 void MpegLibForm::keyPressEvent(QKeyEvent* event) {

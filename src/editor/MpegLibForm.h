@@ -1,7 +1,5 @@
 #pragma once
 
-#include "chapters/GopLocator.h"
-#include "chapters/GopSearch.h"
 #include "stream/Flag.h"
 
 #include <QDialog>
@@ -9,6 +7,8 @@
 #include <QStringList>
 #include <vector>
 
+class BusyIndicator;
+class EditorSession;
 class PictureBox;
 class PositionSlider;
 class QCheckBox;
@@ -107,65 +107,34 @@ public:
 
     QTimer* Timer1 = nullptr; // held step buttons; end of an automatic run
 
-    // Window state. The editor start gives the real first values; these are the values before it.
-    qint64 CurrentPos = 0;   // byte position of the shown picture
-    qint64 ClipStartPos = 0; // GOP position of the last jump
-    QString CurrentTimecode = QStringLiteral("00:00:00.000");
-    QString FirstGopTimecode = QStringLiteral("00:00:00.000");
-    Flag AtGopStart = FlagTrue;
-    qint64 FileLength = 0;
-    double BytesPerStep = 0; // FileLength / 32000
+    // The editor's state and work; the window shows it and hands it the user's actions.
+    EditorSession* Session = nullptr;
+
+    // Purely visual state of the window.
     float DragThreshold = 0; // bytes a drag must cover before it previews
     Flag SliderBusy = FlagFalse;
     Flag Dragging = FlagFalse;
-    Flag UsePreviewPos = FlagFalse;
     qint16 RepeatAction = 0; // 0 none, 1 next picture, 2 next GOP, 3 previous GOP
-    Flag SaveAllowed = FlagTrue;
-    Flag PathTooLong = FlagFalse;
-    QString CellTimesPath;
-    qint16 ActiveList = 1; // 1: List1 had the focus last, 2: List2
-    Flag Playing = FlagFalse;
-    Flag SavedCreateEnabled = FlagFalse;
-    bool SaveButtonWanted = true; // the save button's state apart from an unknown timecode
-    // Files a save could write neither in OutDir nor in AppPath (an automatic run ends with
-    // exit code 2 when there are any).
-    QStringList SaveFailures;
-    // An automatic run that could not start or stopped before its last chapter (exit code 3).
-    bool AutoRunFailed = false;
+    qint16 ActiveList = 1;   // 1: List1 had the focus last, 2: List2
+    bool EndProgram = false; // the load step asked to end the program (no GOP header)
 
     // ---- Start and closing (EditorStart.cpp) ---------------------------------------------
-    // The load step: labels, output folder and write probe, GOP check, first GOP timecode, first
-    // picture, the chapters of an earlier run, the crop frame and, in automatic mode, the run.
-    // Returns false when the video cannot be edited: the message was shown and the program ends.
+    // Captions and layout, then the session's load step. Returns false when the video cannot be
+    // edited: the message was shown and the program ends.
     bool Form_Load();
     // Before the window closes by any means; sets `cancel` to keep it open.
     void Form_QueryUnload(bool& cancel);
     void Form_Unload();
     // ---- Crop (EditorCrop.cpp) ------------------------------------------------------------
-    // Places the four crop bars on the edges of Picture1 from the record's margins.
     void PlaceCropBars();
-    // Shows the bars of the margins above 0 when checked, hides all four when not.
     void Check_Crop_Click();
-    // Opens the crop dialog.
     void Command_CropDialog_Click();
-    // True once the load step asked to end the program (a video without a GOP header).
-    bool EndProgram = false;
 
     // ---- Navigation (Navigation.cpp) -----------------------------------------------------
-    // The timecode as the window shows it: counted from the first GOP while "Use TimeOffset" is
-    // ticked (a timecode before the first GOP shows "???" and says so in the caption).
-    QString DisplayTimecode(const QString& timecode);
-    void ShowTimecode();
-    qint64 SeekTarget(qint64 pos) const;
-    void SetSlider();
-    void JumpToGop();
-    // The GOP time-code search on this window's video; with `move` CurrentPos becomes the
-    // position of the header found.
-    QString FindGop(qint64 pos, SearchDirection direction, bool move);
     void NextPictureStep();
     void NextGopStep();
     void PreviousGopStep();
-    void PreviewSliderPosition(int x);
+    bool GoToTimecode(const QString& tc);
     void Command_NextFrame_Click();
     void Command_NextIFrame_Click();
     void Command_StepBack_Click();
@@ -189,51 +158,19 @@ public:
     void List2_GotFocus();
     void Command_Delete_Click();
     void Check_ChapterIcons_Click();
-    void BuildChapterIcons();
-    void RemoveChapterIcon(const QString& timecode);
-    // A new chapter icon for `timecode` at the slider's current value.
-    void AddChapterIconFor(const QString& timecode);
     // Left of a chapter icon for a slider value, in pixels.
     int ChapterIconLeft(int sliderValue) const;
-    QString ReturnTimecode;
 
-    // ---- Moving to a time (GoToTimecode.cpp) ---------------------------------------------
-    // What a GOP search needs to know about this window's video.
-    GopSearchContext SearchContext() const;
-    // The file as the GOP locator needs it, with the time offset as this window shows it.
-    GopLocatorInput LocatorInput();
-    // Moves the viewer to the GOP nearest the time `tc`; false (after message 204) when no
-    // usable GOP was found.
-    bool GoToTimecode(const QString& tc);
-    // Shows the GOP at byte position `pos` (1-based header position) with the timecode `text`
-    // (as shown; `rawTimecode` is the GOP's own time code).
-    void FinalPositioning(qint64 pos, const QString& text, const QString& rawTimecode);
-
-    // ---- Save current (SaveCurrent.cpp) --------------------------------------------------
+    // ---- Save, runs and imports (SaveCurrent.cpp) -----------------------------------------
     void Command_SavePic_Click();
     void Command_SavePic_KeyDown(int key);
-    // Tells the user that `path` could not be written: a message box, or in an automatic run a
-    // line on standard error (nobody is there to answer a box).
-    void ReportSaveFailure(const QString& path);
-
-    // ---- Chapter creation (ChapterCreation.cpp) ------------------------------------------
     void Command_CreateChapters_Click();
     void Command_CreateChapters2_Click();
-    // Replaces the chapter list by evenly spaced chapters: every `m` minutes (by interval) or a
-    // number of them (by count).
-    void CreateChaptersAuto(bool byInterval);
-    // The run over the file-chapter list List2.
     void Command_CreateChapters3_Click();
-
-    // ---- Chapter import (ChapterImport.cpp) ----------------------------------------------
-    // Reads the record's ChapterTimes into List2 (editor start).
-    void ImportChapterList();
     void Command_GetChapterFile_Click();
     void Command_GetChapterClipBoard_Click();
 
     // ---- Playback (Playback.cpp) ---------------------------------------------------------
-    void StartPlayback();
-    void RestorePlaybackControls();
     void Command2_Click();
     void Command3_Click();
     void Command4_Click();
@@ -243,11 +180,6 @@ public:
 
     // ---- Save options (SaveOptions.cpp) --------------------------------------------------
     void UpdateSaveButton();
-    // Enables or disables the save button as the save options and steps decide; the button
-    // stays disabled anyway while Text1 shows no timecode ("???"), which must never become a
-    // chapter mark or a file name.
-    void EnableSaveButton(bool enabled);
-    bool ShownTimecodeKnown() const;
     void Option_Pics_Click();
     void Option_Clips_Click();
     void Check_ChapterOnly_Click();
@@ -256,11 +188,21 @@ public:
     void Check_SingleField_Click();
     void Check_ScaleRGB_Click();
 
+    // ---- What the session reports (ShowSession.cpp) --------------------------------------
+    void ShowPicture();
+    void ShowPosition();
+    void ShowPreview();
+    void ShowOptions();
+    void ShowChapters();
+    void ShowFileChapters();
+    void ShowPlaying();
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void ConnectSession();
     void ConnectNavigation();
     void ConnectSaveOptions();
     void ConnectCrop();
@@ -275,4 +217,7 @@ private:
     void CreateTopRow();
     void CreateListPanel();
     QLabel* CreateChapterIcon();
+
+    BusyIndicator* busy_ = nullptr;
+    int previewX_ = 0;
 };

@@ -1,6 +1,7 @@
 #include "shell/ChooserWindow.h"
 
 #include "editor/MpegLibForm.h"
+#include "session/EditorSession.h"
 #include "editor/Twips.h"
 #include "shell/AboutDialog.h"
 #include "shell/CommandLine.h"
@@ -434,9 +435,9 @@ bool frmTest::ShowEditor() {
     editor.exec();
     // An unattended run tells its caller that chapters or files are missing.
     if (GlobalVars().AutoMode != FlagFalse) {
-        if (editor.AutoRunFailed)
+        if (editor.Session->AutoRunFailed)
             ExitCode = 3;
-        else if (!editor.SaveFailures.isEmpty())
+        else if (!editor.Session->SaveFailures.isEmpty())
             ExitCode = 2;
     }
     return true;

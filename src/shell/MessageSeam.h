@@ -3,18 +3,19 @@
 #include <QString>
 #include <functional>
 
-class QWidget;
+class QObject;
 
-// Every message box of the program goes through here. The real handler shows a QMessageBox (or,
-// with no screen to show it on, writes the text to standard error and answers Ok); tests install
-// a handler that records the messages and answers them.
+// Every message of the program goes through here. Without a handler a message is written to
+// standard error and takes its default answer (the unattended run has nobody to answer it); the
+// window program installs message boxes (InstallMessageBoxes); tests install a handler that
+// records the messages and answers them.
 
 enum class MessageIcon { None, Information, Exclamation, Question, Critical };
 enum class MessageButtons { Ok, OkCancel };
 enum class MessageResult { Ok, Cancel };
 
 struct MessageRequest {
-    QWidget* parent = nullptr;
+    QObject* parent = nullptr; // the window a box belongs to, or the session working for it
     QString text;
     QString title; // empty: the program's title
     MessageIcon icon = MessageIcon::None;
@@ -24,7 +25,7 @@ struct MessageRequest {
 using MessageHandler = std::function<MessageResult(const MessageRequest&)>;
 
 // Shows the message and waits for the answer.
-MessageResult ShowMessage(QWidget* parent, const QString& text,
+MessageResult ShowMessage(QObject* parent, const QString& text,
                           MessageIcon icon = MessageIcon::None,
                           MessageButtons buttons = MessageButtons::Ok, const QString& title = {});
 
@@ -32,5 +33,5 @@ MessageResult ShowMessage(QWidget* parent, const QString& text,
 // and for an unattended run, which nobody watches to answer a box.
 void WriteMessageLine(const QString& text);
 
-// Replaces the handler; an empty handler restores the real message box. Returns the old one.
+// Replaces the handler; an empty handler restores the standard error line. Returns the old one.
 MessageHandler SetMessageHandler(MessageHandler handler);

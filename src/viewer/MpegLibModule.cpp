@@ -1,17 +1,9 @@
 #include "viewer/MpegLibModule.h"
 
-#include "shell/GlobalVars.h"
-#include "viewer/PictureBox.h"
-
 #include <QFile>
 #include <QImage>
 #include <cstring>
 #include <limits>
-
-MpegLibModule& MpegLib() {
-    static MpegLibModule module;
-    return module;
-}
 
 bool BuildBitmapHeader(qint32 width, qint32 height, BitmapInfoHeader& header) {
     header = BitmapInfoHeader{};
@@ -28,16 +20,12 @@ void MpegLibModule::CloseDecoder() {
     decoder_.CloseMPEG2File();
 }
 
-void MpegLibModule::OpenDecoder(bool resize) {
-    const QByteArray name = QFile::encodeName(GlobalVars().VideoFile);
+void MpegLibModule::OpenDecoder(const QString& videoFile) {
+    const QByteArray name = QFile::encodeName(videoFile);
     decoder_.OpenMPEG2File(name.constData(), 0, -10000);
     decoder_.GetMPEG2FrameInfo(&FrameInfo);
     decoder_.SetMPEG2PixelFormat(1);
     decoder_.SetRGBScaleFlag(ScaleRgb != FlagFalse ? 1 : 0);
-    if (resize && picture1_ && FrameInfo.Width > 0 && FrameInfo.Height > 0) {
-        picture1_->resize(FrameInfo.Width, FrameInfo.Height);
-        picture1_->update();
-    }
 }
 
 void MpegLibModule::SeekAndRender(qint64 position) {
@@ -61,12 +49,8 @@ void MpegLibModule::DrawFrameBuffer() {
     const uchar* bytes = decoder_.GetMPEG2Frame();
     // The decoder may have met a new picture size while decoding.
     decoder_.GetMPEG2FrameInfo(&FrameInfo);
-    if (!picture1_)
+    if (!bytes || !sizeFits || FrameInfo.Width <= 0 || FrameInfo.Height <= 0)
         return;
-    if (!bytes || !sizeFits || FrameInfo.Width <= 0 || FrameInfo.Height <= 0) {
-        picture1_->repaint();
-        return;
-    }
     const int width = FrameInfo.Width;
     const int height = FrameInfo.Height;
     if (rows_.width() != width || rows_.height() != height)
@@ -75,8 +59,7 @@ void MpegLibModule::DrawFrameBuffer() {
     // The buffer holds the last row first.
     for (int y = 0; y < height; ++y)
         std::memcpy(rows_.scanLine(y), bytes + size_t(height - 1 - y) * rowBytes, rowBytes);
-    // The picture box keeps 32-bit pixels, which the screen takes without converting again at
-    // every paint (Qt's own converter does this far faster than a paint of 24-bit pixels).
-    picture1_->setPicture(rows_.convertToFormat(QImage::Format_RGB32));
-    picture1_->repaint();
+    // 32-bit pixels, which the screen takes without converting again at every paint (Qt's own
+    // converter does this far faster than a paint of 24-bit pixels).
+    Picture = rows_.convertToFormat(QImage::Format_RGB32);
 }

@@ -4,9 +4,8 @@
 #include "viewer/Mpeg2Decoder.h"
 
 #include <QImage>
+#include <QString>
 #include <QtGlobal>
-
-class PictureBox;
 
 // The header that describes a decoded picture: the 40-byte device-independent bitmap header of a
 // 24-bit bottom-up picture. Saved bitmaps use the same layout.
@@ -25,27 +24,23 @@ struct BitmapInfoHeader {
 };
 static_assert(sizeof(BitmapInfoHeader) == 40);
 
-// The one road from the program to the decoder: every change of the shown picture closes and
-// reopens the decoder and seeks, or asks for the next picture. Pictures are drawn unscaled into
-// the editor's picture box `Picture1`.
+// The frame source: the one road from the program to the decoder. Every change of the shown
+// picture closes and reopens the decoder and seeks, or asks for the next picture; the decoded
+// picture is handed out as `Picture`, top-down in 32-bit pixels, ready to be drawn unscaled.
 class MpegLibModule {
 public:
     TVideoFrameInfo FrameInfo;
     BitmapInfoHeader FrameBitmapHeader;
     Flag ScaleRgb = FlagTrue;
     qint64 DecoderPos = 0;
-
-    // The picture box pictures are drawn into; null draws nowhere.
-    void setPicture1(PictureBox* box) { picture1_ = box; }
-    PictureBox* picture1() const { return picture1_; }
+    // The last picture decoded; it stays when the decoder has nothing new to show.
+    QImage Picture;
 
     void CloseDecoder();
-    // Opens the record's VideoFile; with `resize` the picture box becomes exactly the picture's
-    // size (only the editor start asks for that).
-    void OpenDecoder(bool resize);
-    // Seeks to the byte position, draws the next picture and keeps the decoder position.
+    void OpenDecoder(const QString& videoFile);
+    // Seeks to the byte position, decodes the next picture and keeps the decoder position.
     void SeekAndRender(qint64 position);
-    // Reports the decoder position in `position`, then draws the next picture.
+    // Reports the decoder position in `position`, then decodes the next picture.
     void RenderNextFrame(qint64& position);
 
     Mpeg2Decoder& decoder() { return decoder_; }
@@ -54,12 +49,8 @@ private:
     void DrawFrameBuffer();
 
     Mpeg2Decoder decoder_;
-    PictureBox* picture1_ = nullptr;
-    QImage rows_; // the decoded picture turned top-down, before it becomes the shown picture
+    QImage rows_; // the decoded picture turned top-down, before it becomes `Picture`
 };
-
-// The module of this run.
-MpegLibModule& MpegLib();
 
 // The picture's bitmap header for a width and height: height positive, image size without row
 // rounding; false when the size does not fit 32 bits.

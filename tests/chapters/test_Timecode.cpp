@@ -96,16 +96,15 @@ TEST(ApplyTimeOffset, CountsFromTheFirstGop) {
         {"00:00:05.000", "???", "???", false},
     };
     for (const auto& c : cases) {
-        const OffsetTimecode r = ApplyTimeOffset(c.tc, c.first, true);
+        const OffsetTimecode r = ApplyTimeOffset(c.tc, c.first);
         EXPECT_EQ(r.text, QString::fromLatin1(c.expected)) << c.tc << " - " << c.first;
         EXPECT_EQ(r.beforeFirstGop, c.before) << c.tc;
     }
 }
 
-TEST(ApplyTimeOffset, ReturnsTheTextWhenTheOffsetIsNotInUse) {
-    EXPECT_EQ(ApplyTimeOffset("10:01:00.000", "10:00:00.000", false).text, "10:01:00.000");
-    EXPECT_EQ(ApplyTimeOffset("???", "10:00:00.000", true).text, "???");
-    EXPECT_FALSE(ApplyTimeOffset("???", "10:00:00.000", true).beforeFirstGop);
+TEST(ApplyTimeOffset, LeavesAnUnknownTimecodeAlone) {
+    EXPECT_EQ(ApplyTimeOffset("???", "10:00:00.000").text, "???");
+    EXPECT_FALSE(ApplyTimeOffset("???", "10:00:00.000").beforeFirstGop);
 }
 
 TEST(SecondsOfMinute, TakesTheSecondsWithinTheMinute) {

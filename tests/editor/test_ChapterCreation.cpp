@@ -190,7 +190,7 @@ TEST_F(ChapterCreation, CountRunMarksGopsEvenlyOverTheVideo) {
     f.NextGopStep();
     f.NextGopStep();
     const QString shown = f.Text1->text();
-    const qint64 shownPos = f.CurrentPos;
+    const qint64 shownPos = f.Session->CurrentPos;
     // Left over from earlier work: replaced by the run.
     f.List1->addItem(QStringLiteral("00:00:05.000"));
     f.Check_NoChapter->setChecked(true);
@@ -214,7 +214,7 @@ TEST_F(ChapterCreation, CountRunMarksGopsEvenlyOverTheVideo) {
     EXPECT_EQ(IconTags(f), marks);
     EXPECT_FALSE(f.Check_NoChapter->isChecked());
     EXPECT_EQ(f.Text1->text(), shown);
-    EXPECT_EQ(f.CurrentPos, shownPos);
+    EXPECT_EQ(f.Session->CurrentPos, shownPos);
     EXPECT_TRUE(fx.messages.messages.empty()) << fx.messages.texts().join(u'|').toStdString();
 }
 
@@ -335,7 +335,7 @@ TEST_F(ChapterCreation, RunAfterASinglePictureStepStillMarks) {
     MpegLibForm& f = *fx.form;
     f.NextGopStep();
     f.NextPictureStep();
-    ASSERT_EQ(f.AtGopStart, FlagFalse);
+    ASSERT_EQ(f.Session->AtGopStart, FlagFalse);
     f.Text_NumChap->setText(QStringLiteral("3"));
     f.Command_CreateChapters->click();
     const QStringList marks = Entries(f.List1);
@@ -376,7 +376,7 @@ TEST_F(ChapterCreation, RunStopsAtATimeWithoutAGopAndKeepsWhatItMade) {
     EXPECT_EQ(f.Text1->text(), marks.last());
     const Gop* last = GopNamed(gops, marks.last());
     ASSERT_TRUE(last);
-    EXPECT_EQ(f.CurrentPos, last->pos);
+    EXPECT_EQ(f.Session->CurrentPos, last->pos);
     EXPECT_EQ(HashRows(f.Picture1->picture()), GopPictureHash(good, last->pos));
 }
 
@@ -409,7 +409,7 @@ TEST_F(ChapterCreation, FileChapterRunMakesAChapterForEachTime) {
     f.NextGopStep();
     f.NextGopStep();
     const QString shown = f.Text1->text();
-    const qint64 shownPos = f.CurrentPos;
+    const qint64 shownPos = f.Session->CurrentPos;
     f.List1->addItem(QStringLiteral("00:00:09.000"));
     f.Check_NoChapter->setChecked(true);
 
@@ -430,7 +430,7 @@ TEST_F(ChapterCreation, FileChapterRunMakesAChapterForEachTime) {
     EXPECT_EQ(IconTags(f), marks);
     EXPECT_FALSE(f.Check_NoChapter->isChecked());
     EXPECT_EQ(f.Text1->text(), shown);
-    EXPECT_EQ(f.CurrentPos, shownPos);
+    EXPECT_EQ(f.Session->CurrentPos, shownPos);
     EXPECT_FALSE(f.Timer1->isActive());
     EXPECT_TRUE(fx.messages.messages.empty());
 }

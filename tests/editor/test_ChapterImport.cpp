@@ -121,7 +121,7 @@ TEST_F(ChapterImport, CommandLineTimes) {
         ASSERT_TRUE(run.Start(TestVideo(QStringLiteral("pal.mpg"))));
         MpegLibForm& f = *run.form;
         GlobalVars().ChapterTimes = QString::fromLatin1(c.times);
-        f.ImportChapterList();
+        f.Session->ImportChapterList();
         if (c.accepted) {
             EXPECT_TRUE(run.messages.messages.empty()) << c.times;
             EXPECT_EQ(Entries(f.List2), c.entries) << c.times;

@@ -144,9 +144,10 @@ TEST_F(ChapterList, ManyIconsSurviveADeletion) {
         const QString tc =
             QStringLiteral("00:%1:00.000").arg(i % 60, 2, 10, QChar(u'0')) + QString::number(i);
         tags << tc;
-        f.AddChapterIconFor(tc);
+        f.Session->Chapters << tc;
+        f.Session->Marks.push_back({tc, i * 100});
     }
-    f.RemoveChapterIcon(tags[10]);
+    f.Session->DeleteChapter(tags[10]);
     tags.removeAt(10);
     EXPECT_EQ(IconTags(f), tags);
 }
@@ -156,9 +157,9 @@ TEST_F(ChapterList, ListsIgnoreClicksWhileRawStreamTimesAreShown) {
     MpegLibForm& f = *fx.form;
     f.List1->addItem(QStringLiteral("10:00:01.000"));
     Select(f.List1, QStringLiteral("10:00:01.000"));
-    const qint64 before = f.CurrentPos;
+    const qint64 before = f.Session->CurrentPos;
     f.List1_DblClick();
-    EXPECT_EQ(f.CurrentPos, before);
+    EXPECT_EQ(f.Session->CurrentPos, before);
     EXPECT_TRUE(fx.messages.messages.empty());
 }
 

@@ -38,13 +38,13 @@ TEST_F(EditorStart, ShowsTheFirstPictureAndLabelsTheControls) {
     EXPECT_EQ(f.Picture1->size(), QSize(720, 576));
     EXPECT_FALSE(f.Picture1->picture().isNull());
     EXPECT_EQ(f.Text1->text(), "00:00:00.000");
-    EXPECT_EQ(f.CurrentTimecode, "00:00:00.000");
-    EXPECT_EQ(f.FirstGopTimecode, "00:00:00.000");
-    EXPECT_EQ(f.CurrentPos, 0);
-    EXPECT_EQ(f.AtGopStart, FlagTrue);
-    EXPECT_EQ(f.SaveAllowed, FlagTrue);
-    EXPECT_EQ(f.FileLength, QFileInfo(TestVideo(QStringLiteral("pal.mpg"))).size());
-    EXPECT_DOUBLE_EQ(f.BytesPerStep, f.FileLength / 32000.0);
+    EXPECT_EQ(f.Session->CurrentTimecode, "00:00:00.000");
+    EXPECT_EQ(f.Session->FirstGopTimecode, "00:00:00.000");
+    EXPECT_EQ(f.Session->CurrentPos, 0);
+    EXPECT_EQ(f.Session->AtGopStart, FlagTrue);
+    EXPECT_EQ(f.Session->SaveAllowed, FlagTrue);
+    EXPECT_EQ(f.Session->FileLength, QFileInfo(TestVideo(QStringLiteral("pal.mpg"))).size());
+    EXPECT_DOUBLE_EQ(f.Session->BytesPerStep, f.Session->FileLength / 32000.0);
     EXPECT_TRUE(f.Check_UseOffset->isHidden());
     EXPECT_EQ(f.windowTitle(), GlobalVars().VideoFile + "   OutDir=" + fx.outDir.path());
     EXPECT_EQ(f.Command_SavePic->text(), "Save image+chapter");
@@ -101,7 +101,7 @@ TEST_F(EditorStart, OutputFolderIsSettledAndProbed) {
     EXPECT_EQ(GlobalVars().OutDir, videoDir.path());
     EXPECT_EQ(ReadAll(existing), "keep");
     EXPECT_EQ(FilesIn(videoDir.path()), (QStringList{"pal.mpg", "test###1.t#t"}));
-    EXPECT_EQ(fx.form->CellTimesPath, videoDir.filePath(QStringLiteral("pal_Celltimes.txt")));
+    EXPECT_EQ(fx.form->Session->CellTimesPath, videoDir.filePath(QStringLiteral("pal_Celltimes.txt")));
 }
 
 TEST_F(EditorStart, UnwritableOutputFolderFallsBackToTheProgramFolder) {
@@ -110,7 +110,7 @@ TEST_F(EditorStart, UnwritableOutputFolderFallsBackToTheProgramFolder) {
     ASSERT_TRUE(fx.Load());
     EXPECT_EQ(GlobalVars().OutDir, fx.appDir.path());
     EXPECT_TRUE(FilesIn(fx.appDir.path()).isEmpty());
-    EXPECT_EQ(fx.form->CellTimesPath, fx.appDir.filePath(QStringLiteral("pal_Celltimes.txt")));
+    EXPECT_EQ(fx.form->Session->CellTimesPath, fx.appDir.filePath(QStringLiteral("pal_Celltimes.txt")));
 }
 
 // An output folder whose chapter file path is too long for saving.
@@ -127,8 +127,8 @@ TEST_F(EditorStart, OverlongPathDisablesSaving) {
     ASSERT_NO_FATAL_FAILURE(PrepareOverlongOutDir());
     ASSERT_TRUE(fx.Load());
     MpegLibForm& f = *fx.form;
-    EXPECT_EQ(f.PathTooLong, FlagTrue);
-    EXPECT_EQ(f.SaveAllowed, FlagFalse);
+    EXPECT_EQ(f.Session->PathTooLong, FlagTrue);
+    EXPECT_EQ(f.Session->SaveAllowed, FlagFalse);
     EXPECT_FALSE(f.Command_SavePic->isEnabled());
     for (QWidget* w :
          {static_cast<QWidget*>(f.Command_CreateChapters),
@@ -182,19 +182,19 @@ TEST_F(EditorStart, StreamNotStartingAtZeroNeedsTheOffset) {
     EXPECT_FALSE(f.Command_CreateChapters->isEnabled());
     EXPECT_FALSE(f.Command_CreateChapters2->isEnabled());
     EXPECT_FALSE(f.Command_CreateChapters3->isEnabled());
-    EXPECT_EQ(f.SaveAllowed, FlagFalse);
+    EXPECT_EQ(f.Session->SaveAllowed, FlagFalse);
     EXPECT_EQ(f.Command_SavePic->text(), "Save image");
 
     f.Check_UseOffset->setChecked(true);
     EXPECT_EQ(f.Text1->text(), "00:00:00.000");
-    EXPECT_EQ(f.SaveAllowed, FlagTrue);
+    EXPECT_EQ(f.Session->SaveAllowed, FlagTrue);
     EXPECT_TRUE(f.Command_CreateChapters->isEnabled());
     EXPECT_FALSE(f.Command_CreateChapters3->isEnabled()); // List2 is hidden
     EXPECT_EQ(f.Command_SavePic->text(), "Save image+chapter");
 
     f.Check_UseOffset->setChecked(false);
     EXPECT_EQ(f.Text1->text(), "10:00:00.000");
-    EXPECT_EQ(f.SaveAllowed, FlagFalse);
+    EXPECT_EQ(f.Session->SaveAllowed, FlagFalse);
 }
 
 TEST_F(EditorStart, CommandLineOptionsSetTheSaveControls) {
@@ -262,10 +262,10 @@ TEST_F(EditorStart, ClosingWithZeroFirstOrWhilePlaying) {
     ASSERT_TRUE(fx.Start(TestVideo(QStringLiteral("pal.mpg"))));
     MpegLibForm& f = *fx.form;
     f.show();
-    f.Playing = FlagTrue;
+    f.Session->Playing = FlagTrue;
     f.close();
     EXPECT_TRUE(f.isVisible());
-    EXPECT_EQ(f.Playing, FlagFalse);
+    EXPECT_EQ(f.Session->Playing, FlagFalse);
     f.close();
     EXPECT_FALSE(f.isVisible());
     EXPECT_TRUE(fx.messages.messages.empty());

@@ -36,10 +36,10 @@ TEST_P(GoTo, LandsOnTheGopTheSearchChooses) {
         if (gop.text == u"00:00:00.000")
             continue;
         ASSERT_TRUE(f.GoToTimecode(gop.text));
-        EXPECT_EQ(f.CurrentPos, gop.pos) << gop.text.toStdString();
+        EXPECT_EQ(f.Session->CurrentPos, gop.pos) << gop.text.toStdString();
         EXPECT_EQ(f.Text1->text(), gop.text);
-        EXPECT_EQ(f.ClipStartPos, gop.pos);
-        EXPECT_EQ(f.AtGopStart, FlagTrue);
+        EXPECT_EQ(f.Session->ClipStartPos, gop.pos);
+        EXPECT_EQ(f.Session->AtGopStart, FlagTrue);
     }
     // Times in between: the GOP nearest the time.
     const double end = gops.back().seconds;
@@ -47,7 +47,7 @@ TEST_P(GoTo, LandsOnTheGopTheSearchChooses) {
         const QString tc = TextOf(t);
         ASSERT_TRUE(f.GoToTimecode(tc)) << tc.toStdString();
         const auto landed = std::find_if(gops.begin(), gops.end(),
-                                         [&](const Gop& g) { return g.pos == f.CurrentPos; });
+                                         [&](const Gop& g) { return g.pos == f.Session->CurrentPos; });
         ASSERT_NE(landed, gops.end()) << tc.toStdString();
         EXPECT_EQ(f.Text1->text(), landed->text);
         double nearest = end;
@@ -73,7 +73,7 @@ TEST(GoToTimecodeStart, ZeroOrUnreadableTimesGoToTheStart) {
         f.NextGopStep();
         f.NextGopStep();
         ASSERT_TRUE(f.GoToTimecode(QString::fromLatin1(tc)));
-        EXPECT_EQ(f.CurrentPos, 0);
+        EXPECT_EQ(f.Session->CurrentPos, 0);
         EXPECT_EQ(f.Text1->text(), "00:00:00.000");
     }
 }
@@ -101,7 +101,7 @@ TEST(GoToTimecodeStart, TimesBeyondTheEndFailWithAMessage) {
     EXPECT_EQ(fx.messages.texts(), QStringList{"ERROR: Cannot find time 05:00:00.000 !!!"});
     // Just after the last GOP: the last GOP.
     ASSERT_TRUE(f.GoToTimecode(QStringLiteral("00:00:11.990")));
-    EXPECT_EQ(f.CurrentPos, GlobalVars().LastGopPos);
+    EXPECT_EQ(f.Session->CurrentPos, GlobalVars().LastGopPos);
 }
 
 } // namespace

@@ -37,32 +37,32 @@ protected:
 
 TEST_F(LargeVideo, SliderStepsAndSearchReachTheEnd) {
     MpegLibForm& f = *fx.form;
-    EXPECT_EQ(f.FileLength, Size);
+    EXPECT_EQ(f.Session->FileLength, Size);
 
     // The slider's end shows the last GOP, in the tail video.
     QTest::keyClick(f.Slider1, Qt::Key_End);
-    EXPECT_GT(f.CurrentPos, TailStart());
+    EXPECT_GT(f.Session->CurrentPos, TailStart());
     EXPECT_TRUE(f.Text1->text().startsWith(QStringLiteral("10:00:0")))
         << f.Text1->text().toStdString();
     EXPECT_GE(f.Slider1->value(), 31990);
 
     // GOP steps back and forth above 4 GiB.
-    const qint64 last = f.CurrentPos;
+    const qint64 last = f.Session->CurrentPos;
     f.PreviousGopStep();
-    const qint64 before = f.CurrentPos;
+    const qint64 before = f.Session->CurrentPos;
     EXPECT_LT(before, last);
     EXPECT_GT(before, FourGiB);
     f.NextGopStep();
-    EXPECT_GT(f.CurrentPos, before);
+    EXPECT_GT(f.Session->CurrentPos, before);
 
     // Back to the start, then to a time of the tail video.
     QTest::keyClick(f.Slider1, Qt::Key_Home);
     EXPECT_EQ(f.Text1->text(), QStringLiteral("00:00:00.000"));
     ASSERT_TRUE(f.GoToTimecode(QStringLiteral("10:00:02.000")));
-    EXPECT_GT(f.CurrentPos, TailStart());
+    EXPECT_GT(f.Session->CurrentPos, TailStart());
     EXPECT_TRUE(f.Text1->text().startsWith(QStringLiteral("10:00:0")))
         << f.Text1->text().toStdString();
-    EXPECT_EQ(f.Slider1->value(), int(double(f.CurrentPos) / f.BytesPerStep));
+    EXPECT_EQ(f.Slider1->value(), int(double(f.Session->CurrentPos) / f.Session->BytesPerStep));
     EXPECT_TRUE(fx.messages.messages.empty());
 }
 
@@ -81,10 +81,10 @@ TEST_F(LargeVideo, ClipsAreCutAboveFourGiB) {
     const qsizetype inTail = tail.indexOf(clip.left(2048));
     ASSERT_GE(inTail, 0);
     EXPECT_GT(TailStart() + inTail, FourGiB);
-    EXPECT_LT(TailStart() + inTail, f.ClipStartPos);
+    EXPECT_LT(TailStart() + inTail, f.Session->ClipStartPos);
     EXPECT_EQ(clip, tail.mid(inTail, clip.size()));
     EXPECT_TRUE(clip.startsWith(QByteArray::fromHex("000001BA")));
-    EXPECT_TRUE(f.SaveFailures.isEmpty());
+    EXPECT_TRUE(f.Session->SaveFailures.isEmpty());
 }
 
 } // namespace

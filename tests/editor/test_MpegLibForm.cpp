@@ -478,15 +478,4 @@ TEST_F(MpegLibFormTest, RendersOffscreenWithoutWarnings) {
     EXPECT_TRUE(warnings.isEmpty()) << warnings.join('\n').toStdString();
 }
 
-TEST(MpegLibFormLifetime, TheDecoderDrawsIntoTheNewestWindowAndNeverIntoADeletedOne) {
-    auto first = std::make_unique<MpegLibForm>();
-    EXPECT_EQ(MpegLib().picture1(), first->Picture1);
-    auto second = std::make_unique<MpegLibForm>();
-    EXPECT_EQ(MpegLib().picture1(), second->Picture1);
-    first.reset();
-    EXPECT_EQ(MpegLib().picture1(), second->Picture1);
-    second.reset();
-    EXPECT_EQ(MpegLib().picture1(), nullptr);
-}
-
 } // namespace

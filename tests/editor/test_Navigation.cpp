@@ -1,5 +1,6 @@
 #include "chapters/Timecode.h"
 #include "editor/MpegLibForm.h"
+#include "session/EditorSession.h"
 #include "editor/PositionSlider.h"
 #include "shell/GlobalVars.h"
 #include "support/DecoderSupport.h"
@@ -93,7 +94,6 @@ public:
         bytes = ReadAll(g.VideoFile);
         CollectHeaders(bytes, 0, headers);
         scanned = ScanMpegHeaders(g.VideoFile);
-        MpegLib().ScaleRgb = FlagTrue;
         form = std::make_unique<MpegLibForm>();
         loaded = scanned && form->Form_Load();
         form->show();
@@ -105,7 +105,6 @@ public:
     }
     ~Editor() {
         form.reset();
-        MpegLib().CloseDecoder();
         GlobalVars() = Global_var_module{};
     }
 
@@ -150,10 +149,10 @@ void ExpectOnGop(const Editor& e, const Expected& want, const QString& shownText
                  const std::string& where) {
     const MpegLibForm& form = *e.form;
     ASSERT_TRUE(want.found) << where;
-    ASSERT_EQ(form.CurrentPos, want.headerPos) << where;
-    EXPECT_EQ(form.ClipStartPos, want.headerPos) << where;
+    ASSERT_EQ(form.Session->CurrentPos, want.headerPos) << where;
+    EXPECT_EQ(form.Session->ClipStartPos, want.headerPos) << where;
     EXPECT_EQ(form.Text1->text(), shownText) << where;
-    EXPECT_NE(form.AtGopStart, FlagFalse) << where;
+    EXPECT_NE(form.Session->AtGopStart, FlagFalse) << where;
     EXPECT_NEAR(form.Slider1->value(), double(want.headerPos) * 32000 / e.bytes.size(), 1) << where;
     const Decoded gop = e.GopPicture(want.headerPos);
     EXPECT_EQ(gop.type, 'I') << where;
@@ -207,28 +206,28 @@ TEST_P(GopWalk, VisitsTheGopsTheSearchRulePredictsAndStopsAtBothEnds) {
     }
 
     std::vector<qint64> forward;
-    for (int n = 0; form.CurrentPos + 50 < lastGop; ++n) {
+    for (int n = 0; form.Session->CurrentPos + 50 < lastGop; ++n) {
         ASSERT_LT(n, 1000);
-        const Expected want = e.Search(form.CurrentPos + 50, false);
+        const Expected want = e.Search(form.Session->CurrentPos + 50, false);
         PaintCounter paints(form.Picture1);
         NextGopByInput(form, n);
         EXPECT_EQ(paints.count, 1) << "one jump per step, forward " << n;
         ASSERT_NO_FATAL_FAILURE(
             ExpectOnGop(e, want, e.TextOf(want.tc), "forward " + std::to_string(n)));
-        forward.push_back(form.CurrentPos);
+        forward.push_back(form.Session->CurrentPos);
     }
     // At the last GOP the step does nothing at all (not even a redraw of the same GOP).
-    form.AtGopStart = FlagFalse;
+    form.Session->AtGopStart = FlagFalse;
     const QString lastText = form.Text1->text();
     QTest::mouseClick(form.Command_NextIFrame, Qt::LeftButton);
-    EXPECT_EQ(form.AtGopStart, FlagFalse);
+    EXPECT_EQ(form.Session->AtGopStart, FlagFalse);
     EXPECT_EQ(form.Text1->text(), lastText);
-    form.AtGopStart = FlagTrue;
+    form.Session->AtGopStart = FlagTrue;
 
     std::vector<qint64> backward;
-    for (int n = 0; form.CurrentPos > 50; ++n) {
+    for (int n = 0; form.Session->CurrentPos > 50; ++n) {
         ASSERT_LT(n, 1000);
-        const qint64 before = form.CurrentPos;
+        const qint64 before = form.Session->CurrentPos;
         const Expected want = e.Search(before - 50, true);
         PaintCounter paints(form.Picture1);
         PreviousGopByInput(form, n);
@@ -236,15 +235,15 @@ TEST_P(GopWalk, VisitsTheGopsTheSearchRulePredictsAndStopsAtBothEnds) {
         ASSERT_NO_FATAL_FAILURE(
             ExpectOnGop(e, want, e.TextOf(want.tc), "back " + std::to_string(n)));
         // A program stream's first GOP lies beyond byte 50: stepping back finds it again.
-        if (form.CurrentPos == before)
+        if (form.Session->CurrentPos == before)
             break;
-        backward.push_back(form.CurrentPos);
+        backward.push_back(form.Session->CurrentPos);
     }
-    EXPECT_EQ(form.CurrentPos, validHeaders.front());
-    if (form.CurrentPos <= 50) {
-        form.AtGopStart = FlagFalse;
+    EXPECT_EQ(form.Session->CurrentPos, validHeaders.front());
+    if (form.Session->CurrentPos <= 50) {
+        form.Session->AtGopStart = FlagFalse;
         QTest::mouseClick(form.Command_StepBack, Qt::LeftButton);
-        EXPECT_EQ(form.AtGopStart, FlagFalse) << "a step back before byte 50 does nothing";
+        EXPECT_EQ(form.Session->AtGopStart, FlagFalse) << "a step back before byte 50 does nothing";
     }
 
     if (GetParam().gopsFarApart) {
@@ -303,9 +302,9 @@ TEST_P(GopWalk, GopStepsFromTheLastPictureOfEachGopKeepToThatGop) {
     for (int pass = 0; pass < 2; ++pass) {
         const bool backward = pass == 1;
         QTest::keyClick(form.Slider1, Qt::Key_Home);
-        while (form.CurrentPos + 50 < lastGop) {
+        while (form.Session->CurrentPos + 50 < lastGop) {
             // The start shows the first GOP from byte 0.
-            const qint64 gopStart = qMax(form.CurrentPos, validHeaders.front());
+            const qint64 gopStart = qMax(form.Session->CurrentPos, validHeaders.front());
             const auto g = std::find(validHeaders.begin(), validHeaders.end(), gopStart);
             ASSERT_NE(g, validHeaders.end()) << gopStart;
             const size_t n = size_t(g - validHeaders.begin());
@@ -319,8 +318,8 @@ TEST_P(GopWalk, GopStepsFromTheLastPictureOfEachGopKeepToThatGop) {
             for (size_t step = intra[n]; step < last; ++step)
                 QTest::mouseClick(form.Command_NextFrame, Qt::LeftButton);
             // Short of the headers before the next GOP's I-picture.
-            EXPECT_LT(form.CurrentPos, pictures[intra[n + 1]].pos) << where;
-            const Expected want = e.Search(form.CurrentPos + (backward ? -50 : 50), backward);
+            EXPECT_LT(form.Session->CurrentPos, pictures[intra[n + 1]].pos) << where;
+            const Expected want = e.Search(form.Session->CurrentPos + (backward ? -50 : 50), backward);
             // GOPs far apart: the search from within a GOP finds the very next one.
             if (!backward && GetParam().gopsFarApart) {
                 EXPECT_EQ(want.headerPos, validHeaders[n + 1]) << where;
@@ -329,7 +328,7 @@ TEST_P(GopWalk, GopStepsFromTheLastPictureOfEachGopKeepToThatGop) {
                               Qt::LeftButton);
             ASSERT_NO_FATAL_FAILURE(ExpectOnGop(e, want, e.TextOf(want.tc), where));
             if (backward) {
-                EXPECT_EQ(form.CurrentPos, qMax<qint64>(gopStart, 1)) << where;
+                EXPECT_EQ(form.Session->CurrentPos, qMax<qint64>(gopStart, 1)) << where;
                 QTest::mouseClick(form.Command_NextIFrame, Qt::LeftButton);
             }
         }
@@ -358,7 +357,7 @@ TEST(NavigationSeekTarget, ProgramStreamsAreEnteredBeforeTheGopHeader) {
     for (const auto& c : cases) {
         Editor e(c.video);
         ASSERT_TRUE(e.ready());
-        EXPECT_EQ(e.form->SeekTarget(c.pos), c.target) << c.video << " " << c.pos;
+        EXPECT_EQ(e.form->Session->SeekTarget(c.pos), c.target) << c.video << " " << c.pos;
     }
 }
 
@@ -381,11 +380,11 @@ TEST_P(PictureSteps, AdvanceByOneFrameAndStopAtTheEnd) {
     QTest::mouseClick(form.Command_NextIFrame, Qt::LeftButton);
     for (int n = 0; n < 30; ++n) {
         const qint64 before = MillisOf(form.Text1->text());
-        const qint64 pos = form.CurrentPos;
+        const qint64 pos = form.Session->CurrentPos;
         QTest::mouseClick(form.Command_NextFrame, Qt::LeftButton);
-        ASSERT_NE(form.CurrentPos, pos) << n;
+        ASSERT_NE(form.Session->CurrentPos, pos) << n;
         EXPECT_EQ(MillisOf(form.Text1->text()) - before, c.frameMs) << n;
-        EXPECT_EQ(form.AtGopStart, FlagFalse);
+        EXPECT_EQ(form.Session->AtGopStart, FlagFalse);
     }
 
     // From the last GOP: every further picture is one step; then the position stands still.
@@ -395,10 +394,10 @@ TEST_P(PictureSteps, AdvanceByOneFrameAndStopAtTheEnd) {
     int steps = 0;
     for (;; ++steps) {
         ASSERT_LT(steps, 200);
-        const qint64 pos = form.CurrentPos;
+        const qint64 pos = form.Session->CurrentPos;
         const QString text = form.Text1->text();
         QTest::mouseClick(form.Command_NextFrame, Qt::LeftButton);
-        if (form.CurrentPos == pos) {
+        if (form.Session->CurrentPos == pos) {
             EXPECT_EQ(form.Text1->text(), text);
             break;
         }
@@ -506,8 +505,8 @@ DragOutcome Drag(Editor& e, const std::vector<int>& xs, int y = 16) {
         QTest::mouseMove(form.Slider1, at);
     }
     DragOutcome outcome;
-    outcome.previewed = form.UsePreviewPos != FlagFalse;
-    outcome.previewDecoderPos = MpegLib().DecoderPos;
+    outcome.previewed = form.Session->UsePreviewPos != FlagFalse;
+    outcome.previewDecoderPos = form.Session->MpegLib.DecoderPos;
     EXPECT_FALSE(form.Text3->isHidden());
     if (outcome.previewed) {
         EXPECT_EQ(form.Text3->x(), form.Slider1->x() + at.x() - 12);
@@ -564,18 +563,18 @@ TEST(NavigationSlider, DragsPreviewAndLandOnTheGopBeforeWhereTheyEnd) {
             form.Slider1->resize(c.sliderWidth, form.Slider1->height());
         for (int n = 0; n < c.gopSteps; ++n)
             QTest::mouseClick(form.Command_NextIFrame, Qt::LeftButton);
-        const qint64 startPos = form.CurrentPos;
+        const qint64 startPos = form.Session->CurrentPos;
         const int startValue = form.Slider1->value();
         const quint64 startPicture = ShownHash(form);
 
         const DragOutcome drag = Drag(e, c.moves);
         EXPECT_EQ(drag.previewed, c.previews);
         ASSERT_EQ(drag.changeEvent, c.changeEvent);
-        EXPECT_EQ(form.UsePreviewPos, FlagFalse);
+        EXPECT_EQ(form.Session->UsePreviewPos, FlagFalse);
         switch (c.lands) {
         case Lands::Nowhere:
             EXPECT_EQ(drag.paintsAfterRelease, 0);
-            EXPECT_EQ(form.CurrentPos, startPos);
+            EXPECT_EQ(form.Session->CurrentPos, startPos);
             EXPECT_EQ(form.Slider1->value(), startValue);
             EXPECT_EQ(ShownHash(form), startPicture);
             break;
@@ -636,12 +635,12 @@ TEST(NavigationKeys, TypingInTheTimecodeBoxMovesTheFocusToTheSlider) {
     for (Qt::Key key : {Qt::Key_5, Qt::Key_Backspace, Qt::Key_Right}) {
         form.Text1->setFocus();
         ASSERT_TRUE(form.Text1->hasFocus());
-        const qint64 pos = form.CurrentPos;
+        const qint64 pos = form.Session->CurrentPos;
         QTest::keyClick(form.Text1, key);
         EXPECT_TRUE(form.Slider1->hasFocus()) << key;
         // The box keeps the timecode, and the key does nothing else.
         EXPECT_EQ(form.Text1->text(), "00:00:00.000") << key;
-        EXPECT_EQ(form.CurrentPos, pos) << key;
+        EXPECT_EQ(form.Session->CurrentPos, pos) << key;
     }
 }
 
@@ -743,7 +742,7 @@ TEST(NavigationOffset, TimesCountFromTheFirstGopWhileTheOffsetIsTicked) {
         return text.replace(0, 2, QStringLiteral("00"));
     };
     for (int n = 0; n < 4; ++n) {
-        const Expected want = e.Search(form.CurrentPos + 50, false);
+        const Expected want = e.Search(form.Session->CurrentPos + 50, false);
         QTest::mouseClick(form.Command_NextIFrame, Qt::LeftButton);
         ASSERT_NO_FATAL_FAILURE(ExpectOnGop(e, want, offsetText(want.tc), "forward"));
     }
@@ -756,13 +755,13 @@ TEST(NavigationOffset, TimesCountFromTheFirstGopWhileTheOffsetIsTicked) {
     const QPoint thumb(e.ThumbX(), 16);
     QTest::mousePress(form.Slider1, Qt::LeftButton, {}, thumb);
     QTest::mouseMove(form.Slider1, thumb + QPoint(100, 0));
-    ASSERT_NE(form.UsePreviewPos, FlagFalse);
+    ASSERT_NE(form.Session->UsePreviewPos, FlagFalse);
     const Expected preview = e.Search(e.SliderBytes(form.Slider1->value()), true);
     EXPECT_EQ(form.Text3->text(), offsetText(preview.tc).left(8));
     QTest::mouseRelease(form.Slider1, Qt::LeftButton, {}, thumb + QPoint(100, 0));
     EXPECT_TRUE(form.Text1->text().startsWith(u"00:00:0"));
 
-    while (form.CurrentPos > 50)
+    while (form.Session->CurrentPos > 50)
         QTest::mouseClick(form.Command_StepBack, Qt::LeftButton);
     EXPECT_EQ(form.Text1->text(), "00:00:00.000");
     EXPECT_FALSE(form.windowTitle().contains(u"Wrong timecode"));
@@ -787,7 +786,7 @@ TEST(NavigationTimer, InAutomaticModeTheFirstTickClosesTheEditorOnce) {
         }
         e.messages.messages.clear();
         GlobalVars().AutoMode = FlagTrue;
-        const qint64 pos = form.CurrentPos;
+        const qint64 pos = form.Session->CurrentPos;
         // A held step button arms the timer; in automatic mode its tick only closes.
         QTest::mousePress(form.Command_NextIFrame, Qt::LeftButton);
         QTest::qWait(700);
@@ -795,7 +794,7 @@ TEST(NavigationTimer, InAutomaticModeTheFirstTickClosesTheEditorOnce) {
         EXPECT_EQ(e.messages.messages.size(), c.answerCancel ? 1u : 0u)
             << "the question is asked once";
         EXPECT_FALSE(form.Timer1->isActive());
-        EXPECT_EQ(form.CurrentPos, pos);
+        EXPECT_EQ(form.Session->CurrentPos, pos);
     }
 }
 

@@ -51,7 +51,7 @@ void PlayAndRun(MpegLibForm& f, int afterMs, const std::function<void()>& during
     failsafe.setSingleShot(true);
     QObject::connect(&failsafe, &QTimer::timeout, [&] {
         stuck = true;
-        f.Playing = FlagFalse;
+        f.Session->Playing = FlagFalse;
     });
     if (during)
         action.start(afterMs);
@@ -63,9 +63,9 @@ void PlayAndRun(MpegLibForm& f, int afterMs, const std::function<void()>& during
 
 void MoveToLastGop(MpegLibForm& f) {
     for (;;) {
-        const qint64 before = f.CurrentPos;
+        const qint64 before = f.Session->CurrentPos;
         f.NextGopStep();
-        if (f.CurrentPos == before)
+        if (f.Session->CurrentPos == before)
             return;
     }
 }
@@ -146,7 +146,7 @@ TEST_F(Playback, ShowsPicturesAtTheFrameRate) {
         const double periods = double(stopMs) / c.periodMs;
         EXPECT_GE(steps, 1);
         EXPECT_LE(steps, int(periods) + 1) << stopMs << " ms";
-        EXPECT_EQ(f->Playing, FlagFalse);
+        EXPECT_EQ(f->Session->Playing, FlagFalse);
         EXPECT_EQ(f->Command2->text(), "Play");
         // No step after the pause.
         EXPECT_EQ(paints.count, steps);
@@ -229,8 +229,8 @@ TEST_F(Playback, PauseAndStopRestoreTheControls) {
         EXPECT_EQ(captionWhilePlaying, "Pause");
         EXPECT_TRUE(stopEnabled);
 
-        EXPECT_EQ(f->Playing, FlagFalse);
-        EXPECT_EQ(f->AtGopStart, FlagFalse);
+        EXPECT_EQ(f->Session->Playing, FlagFalse);
+        EXPECT_EQ(f->Session->AtGopStart, FlagFalse);
         EXPECT_EQ(f->Command2->text(), "Play");
         for (QWidget* always : std::initializer_list<QWidget*>{
                  f->Command_NextFrame, f->Command4, f->Command_NextIFrame, f->Command_StepBack,
@@ -261,7 +261,7 @@ TEST_F(Playback, RunningIntoTheEndStopsAfterOneStep) {
         // The last two groups of pictures are left to play.
         MoveToLastGop(*f);
         f->PreviousGopStep();
-        ASSERT_GT(f->CurrentPos, 0);
+        ASSERT_GT(f->Session->CurrentPos, 0);
         const bool createBefore = f->Command_CreateChapters->isEnabled();
         const qint64 startMs = Milliseconds(f->Text1->text());
         Settle(*f);
@@ -271,14 +271,14 @@ TEST_F(Playback, RunningIntoTheEndStopsAfterOneStep) {
         const int pictures = int((Milliseconds(f->Text1->text()) - startMs) / 40);
         EXPECT_GT(pictures, 2);
         EXPECT_EQ(paints.count, pictures + 1);
-        EXPECT_EQ(f->Playing, FlagFalse);
+        EXPECT_EQ(f->Session->Playing, FlagFalse);
         EXPECT_EQ(f->Command2->text(), "Pause");
         EXPECT_EQ(Enabled(HeldControls(*f)), QStringList{});
 
-        const qint64 end = f->CurrentPos;
+        const qint64 end = f->Session->CurrentPos;
         PlayAndRun(*f, 0, nullptr, 5000);
         EXPECT_EQ(paints.count, pictures + 2);
-        EXPECT_EQ(f->CurrentPos, end);
+        EXPECT_EQ(f->Session->CurrentPos, end);
         EXPECT_EQ(f->Command2->text(), "Pause");
         EXPECT_FALSE(f->Command_NextFrame->isEnabled());
 
@@ -307,13 +307,13 @@ TEST_F(Playback, PauseAndPlayInOneTurnContinueTheLoop) {
         QTest::mouseClick(f->Command2, Qt::LeftButton);
         QTest::mouseClick(f->Command2, Qt::LeftButton);
         stepsAfterPlay = paints.count;
-        playing = f->Playing != FlagFalse;
+        playing = f->Session->Playing != FlagFalse;
         stop.start(300);
     });
     EXPECT_EQ(stepsAfterPlay, stepsAtPause);
     EXPECT_TRUE(playing);
     EXPECT_GT(paints.count, stepsAtPause + 3);
-    EXPECT_EQ(f->Playing, FlagFalse);
+    EXPECT_EQ(f->Session->Playing, FlagFalse);
     EXPECT_EQ(f->Command2->text(), "Play");
     EXPECT_TRUE(f->Command_NextFrame->isEnabled());
 }
@@ -329,7 +329,7 @@ TEST_F(Playback, ClosingDuringPlaybackCancelsTheCloseAndStops) {
     PlayAndRun(*f, 200, [&] {
         f->Command4_Click();
         openAfterQuit = f->isVisible();
-        playingAfterQuit = f->Playing != FlagFalse;
+        playingAfterQuit = f->Session->Playing != FlagFalse;
         stepsAtClose = paints.count;
         f->close();
         openAfterClose = f->isVisible();
@@ -339,7 +339,7 @@ TEST_F(Playback, ClosingDuringPlaybackCancelsTheCloseAndStops) {
     EXPECT_TRUE(openAfterClose);
     EXPECT_GT(stepsAtClose, 0);
     EXPECT_EQ(paints.count, stepsAtClose);
-    EXPECT_EQ(f->Playing, FlagFalse);
+    EXPECT_EQ(f->Session->Playing, FlagFalse);
     EXPECT_EQ(f->Command2->text(), "Pause");
     EXPECT_FALSE(f->Command4->isEnabled());
 
@@ -357,7 +357,7 @@ TEST_F(Playback, StopWhileStoppedChangesNothing) {
     f->NextGopStep();
     ASSERT_EQ(f->Command_SavePic->text(), "Save clip+chapter");
     QTest::mouseClick(f->Command3, Qt::LeftButton);
-    EXPECT_EQ(f->AtGopStart, FlagTrue);
+    EXPECT_EQ(f->Session->AtGopStart, FlagTrue);
     EXPECT_EQ(f->Command_SavePic->text(), "Save clip+chapter");
     EXPECT_TRUE(f->Command_SavePic->isEnabled());
 }

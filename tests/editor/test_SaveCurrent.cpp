@@ -149,7 +149,7 @@ TEST_F(SaveCurrent, NothingIsSavedWhereTheTimecodeIsUnknown) {
             for (int n = 0; n < 100 && f.Text1->text() != u"???"; ++n)
                 f.NextGopStep();
         } else {
-            f.Slider1->setValue(int((middleGop + zeros.size() / 2) / f.BytesPerStep));
+            f.Slider1->setValue(int((middleGop + zeros.size() / 2) / f.Session->BytesPerStep));
             f.Slider1_Change();
         }
         ASSERT_EQ(f.Text1->text(), u"???"_qs);
@@ -263,7 +263,7 @@ TEST_F(SaveCurrent, UnwritableOutputFolderFallsBackToTheProgramFolder) {
     Start(QStringLiteral("pal.mpg"));
     MpegLibForm& f = *fx.form;
     GlobalVars().OutDir = QStringLiteral("/proc/cueboard-missing");
-    f.CellTimesPath = GlobalVars().OutDir + QStringLiteral("/pal_Celltimes.txt");
+    f.Session->CellTimesPath = GlobalVars().OutDir + QStringLiteral("/pal_Celltimes.txt");
     const QString shown = f.Text1->text();
     f.Command_SavePic_Click();
     EXPECT_EQ(FilesIn(fx.appDir.path()),
@@ -277,13 +277,13 @@ TEST_F(SaveCurrent, SavesThatCannotBeWrittenAnywhereAreReported) {
     MpegLibForm& f = *fx.form;
     GlobalVars().OutDir = QStringLiteral("/proc/cueboard-missing");
     GlobalVars().AppPath = QStringLiteral("/proc/cueboard-missing-too");
-    f.CellTimesPath = GlobalVars().OutDir + QStringLiteral("/pal_Celltimes.txt");
+    f.Session->CellTimesPath = GlobalVars().OutDir + QStringLiteral("/pal_Celltimes.txt");
     const QString shown = f.Text1->text();
     f.Command_SavePic_Click();
     const QString image = GlobalVars().OutDir + QStringLiteral("/pal_") + Mark(shown) + ".bmp";
-    EXPECT_EQ(f.SaveFailures, (QStringList{f.CellTimesPath, image}));
+    EXPECT_EQ(f.Session->SaveFailures, (QStringList{f.Session->CellTimesPath, image}));
     ASSERT_EQ(fx.messages.messages.size(), 2u);
-    EXPECT_EQ(fx.messages.messages[0].text, QStringLiteral("Could not write ") + f.CellTimesPath);
+    EXPECT_EQ(fx.messages.messages[0].text, QStringLiteral("Could not write ") + f.Session->CellTimesPath);
     EXPECT_EQ(fx.messages.messages[1].text, QStringLiteral("Could not write ") + image);
     EXPECT_EQ(fx.messages.messages[1].icon, MessageIcon::Exclamation);
 }
@@ -297,7 +297,7 @@ TEST_F(SaveCurrent, ClipsAreCutFromTheShownGop) {
         MpegLibForm& f = *fx2.form;
         StepPastTheFirstGop(f);
         f.NextGopStep();
-        const qint64 gop = f.ClipStartPos - 1; // 0-based offset of the GOP header
+        const qint64 gop = f.Session->ClipStartPos - 1; // 0-based offset of the GOP header
         f.Option_Clips->setChecked(true);
         f.Text_Sec->setText(QStringLiteral("2"));
         f.Check_NoChapter->setChecked(true);
@@ -336,7 +336,7 @@ TEST_F(SaveCurrent, ClipsAreCutFromTheShownGop) {
         EXPECT_EQ(fields[0], "mpeg2video");
         EXPECT_GE(fields[1].toInt(), 70) << name;
         // The editor shows the same GOP again afterwards.
-        EXPECT_EQ(f.ClipStartPos, gop + 1);
+        EXPECT_EQ(f.Session->ClipStartPos, gop + 1);
         EXPECT_TRUE(fx2.messages.messages.empty());
     }
 }

@@ -34,7 +34,7 @@ TEST_F(SaveOptions, ButtonSaysWhatAPressWouldDo) {
         f.Check_ChapterOnly->setChecked(c.markOnly);
         f.Check_NoChapter->setChecked(c.noMark);
         (c.clips ? f.Option_Clips : f.Option_Pics)->setChecked(true);
-        f.AtGopStart = ToFlag(c.atGopStart);
+        f.Session->AtGopStart = ToFlag(c.atGopStart);
         f.UpdateSaveButton();
         EXPECT_EQ(f.Command_SavePic->text(), QString::fromLatin1(c.caption))
             << c.markOnly << c.noMark << c.atGopStart << c.clips;
@@ -68,14 +68,14 @@ TEST_F(SaveOptions, MarkOnlyAndNoMarkExcludeEachOther) {
 
 TEST_F(SaveOptions, ClipsCanOnlyStartAtAGop) {
     MpegLibForm& f = *fx.form;
-    f.AtGopStart = FlagFalse;
+    f.Session->AtGopStart = FlagFalse;
     f.Option_Clips->setChecked(true);
     EXPECT_FALSE(f.Option_Pics->isChecked());
     EXPECT_FALSE(f.Command_SavePic->isEnabled());
     f.Option_Pics->setChecked(true);
     EXPECT_FALSE(f.Option_Clips->isChecked());
     EXPECT_TRUE(f.Command_SavePic->isEnabled());
-    f.AtGopStart = FlagTrue;
+    f.Session->AtGopStart = FlagTrue;
     f.Option_Clips->setChecked(true);
     EXPECT_TRUE(f.Command_SavePic->isEnabled());
 }
@@ -87,9 +87,9 @@ TEST_F(SaveOptions, SingleFieldAndScaleFlagsFollowTheirBoxes) {
     f.Check_SingleField->setChecked(false);
     EXPECT_EQ(GlobalVars().SingleField, FlagFalse);
     f.Check_ScaleRGB->setChecked(false);
-    EXPECT_EQ(MpegLib().ScaleRgb, FlagFalse);
+    EXPECT_EQ(f.Session->MpegLib.ScaleRgb, FlagFalse);
     f.Check_ScaleRGB->setChecked(true);
-    EXPECT_EQ(MpegLib().ScaleRgb, FlagTrue);
+    EXPECT_EQ(f.Session->MpegLib.ScaleRgb, FlagTrue);
 }
 
 } // namespace

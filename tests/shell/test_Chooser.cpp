@@ -124,7 +124,6 @@ protected:
     }
 
     void TearDown() override {
-        MpegLib().CloseDecoder();
         GlobalVars() = Global_var_module{};
         QGuiApplication::setQuitOnLastWindowClosed(true);
     }

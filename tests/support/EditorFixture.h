@@ -5,7 +5,7 @@
 #include "shell/GlobalVars.h"
 #include "support/MessageRecorder.h"
 #include "support/TestSupport.h"
-#include "viewer/MpegLibModule.h"
+#include "session/EditorSession.h"
 
 #include <QLabel>
 #include <QTemporaryDir>
@@ -30,7 +30,6 @@ struct EditorFixture {
     }
 
     bool Load() {
-        MpegLib().CloseDecoder();
         form = std::make_unique<MpegLibForm>();
         return form->Form_Load();
     }
@@ -42,7 +41,6 @@ struct EditorFixture {
 
     ~EditorFixture() {
         form.reset();
-        MpegLib().CloseDecoder();
         GlobalVars() = Global_var_module{};
     }
 };

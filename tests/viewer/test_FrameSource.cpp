@@ -1,9 +1,6 @@
-#include "editor/MpegLibForm.h"
-#include "shell/GlobalVars.h"
 #include "support/DecoderSupport.h"
 #include "support/TestSupport.h"
 #include "viewer/MpegLibModule.h"
-#include "viewer/PictureBox.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
@@ -24,26 +21,16 @@ QByteArray DecodedAt(const QString& path, qint64 position, int& width, int& heig
                  : QByteArray();
 }
 
-class Rendering : public ::testing::Test {
-protected:
-    void TearDown() override {
-        MpegLib().CloseDecoder();
-        MpegLib().ScaleRgb = FlagTrue;
-    }
-};
-
-TEST_F(Rendering, Picture1ShowsTheDecodedPicturePixelForPixel) {
-    MpegLibForm form;
-    GlobalVars().VideoFile = TestVideo(QStringLiteral("pal.mpg"));
-    MpegLib().CloseDecoder();
-    MpegLib().OpenDecoder(true);
-    EXPECT_EQ(form.Picture1->size(), QSize(720, 576));
-    MpegLib().SeekAndRender(0);
+TEST(FrameSource, HandsOutTheDecodedPicturePixelForPixel) {
+    MpegLibModule source;
+    const QString video = TestVideo(QStringLiteral("pal.mpg"));
+    source.OpenDecoder(video);
+    source.SeekAndRender(0);
 
     int width = 0, height = 0;
-    const QByteArray expected = DecodedAt(GlobalVars().VideoFile, 0, width, height);
+    const QByteArray expected = DecodedAt(video, 0, width, height);
     ASSERT_EQ(expected.size(), 720 * 576 * 3);
-    const QImage shown = form.Picture1->picture().convertToFormat(QImage::Format_RGB888);
+    const QImage shown = source.Picture.convertToFormat(QImage::Format_RGB888);
     ASSERT_EQ(shown.size(), QSize(720, 576));
     // Row y of the picture is row height-1-y of the bottom-up buffer; bytes there are B, G, R.
     for (int y = 0; y < height; y += 1) {
@@ -57,7 +44,7 @@ TEST_F(Rendering, Picture1ShowsTheDecodedPicturePixelForPixel) {
         }
     }
 
-    const BitmapInfoHeader& header = MpegLib().FrameBitmapHeader;
+    const BitmapInfoHeader& header = source.FrameBitmapHeader;
     EXPECT_EQ(header.biSize, 40u);
     EXPECT_EQ(header.biWidth, 720);
     EXPECT_EQ(header.biHeight, 576);
@@ -67,38 +54,21 @@ TEST_F(Rendering, Picture1ShowsTheDecodedPicturePixelForPixel) {
     EXPECT_EQ(header.biSizeImage, 720u * 576u * 3u);
 }
 
-TEST_F(Rendering, LaterOpensKeepThePictureBoxSize) {
-    MpegLibForm form;
-    GlobalVars().VideoFile = TestVideo(QStringLiteral("pal.m2v"));
-    MpegLib().CloseDecoder();
-    MpegLib().OpenDecoder(true);
-    MpegLib().SeekAndRender(0);
-    ASSERT_EQ(form.Picture1->size(), QSize(720, 576));
-    GlobalVars().VideoFile = TestVideo(QStringLiteral("ntsc_df.mpg"));
-    MpegLib().CloseDecoder();
-    MpegLib().OpenDecoder(false);
-    MpegLib().SeekAndRender(0);
-    EXPECT_EQ(form.Picture1->size(), QSize(720, 576));
-    EXPECT_EQ(form.Picture1->picture().size(), QSize(720, 480));
-}
-
-TEST_F(Rendering, PositionsComeFromTheDecoderAndStopAtTheEnd) {
-    MpegLibForm form;
-    GlobalVars().VideoFile = TestVideo(QStringLiteral("wide.mpg"));
-    MpegLib().CloseDecoder();
-    MpegLib().OpenDecoder(true);
-    MpegLib().SeekAndRender(0);
-    EXPECT_GT(MpegLib().DecoderPos, 0);
+TEST(FrameSource, PositionsComeFromTheDecoderAndStopAtTheEnd) {
+    MpegLibModule source;
+    source.OpenDecoder(TestVideo(QStringLiteral("wide.mpg")));
+    source.SeekAndRender(0);
+    EXPECT_GT(source.DecoderPos, 0);
     qint64 position = 0, previous = -1;
     int steps = 0;
     while (position != previous && steps < 10000) {
         previous = position;
-        MpegLib().RenderNextFrame(position);
+        source.RenderNextFrame(position);
         ++steps;
     }
     EXPECT_GT(steps, 100);
     qint64 again = 0;
-    MpegLib().RenderNextFrame(again);
+    source.RenderNextFrame(again);
     EXPECT_EQ(again, position);
 }
 

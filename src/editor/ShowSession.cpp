@@ -1,0 +1,154 @@
+#include "editor/MpegLibForm.h"
+
+#include "editor/BusyIndicator.h"
+#include "editor/PositionSlider.h"
+#include "editor/Tag.h"
+#include "editor/Twips.h"
+#include "session/EditorSession.h"
+#include "viewer/PictureBox.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+
+namespace {
+
+// The chapter list makes room for the file-chapter list below it.
+constexpr double ShortListHeightTwips = 1875;
+
+// Fills a list box with the session's entries, keeping the current entry when it is still there.
+void FillList(QListWidget* list, const QStringList& entries) {
+    const QListWidgetItem* current = list->currentItem();
+    const QString kept = current && current->isSelected() ? current->text() : QString();
+    const QSignalBlocker blocker(list);
+    list->clear();
+    list->addItems(entries);
+    if (kept.isEmpty())
+        return;
+    const QList<QListWidgetItem*> found = list->findItems(kept, Qt::MatchExactly);
+    if (!found.isEmpty())
+        list->setCurrentItem(found.first());
+}
+
+} // namespace
+
+void MpegLibForm::ConnectSession() {
+    connect(Session, &EditorSession::pictureChanged, this, &MpegLibForm::ShowPicture);
+    connect(Session, &EditorSession::positionChanged, this, &MpegLibForm::ShowPosition);
+    connect(Session, &EditorSession::previewChanged, this, &MpegLibForm::ShowPreview);
+    connect(Session, &EditorSession::optionsChanged, this, &MpegLibForm::ShowOptions);
+    connect(Session, &EditorSession::chaptersChanged, this, &MpegLibForm::ShowChapters);
+    connect(Session, &EditorSession::fileChaptersChanged, this, &MpegLibForm::ShowFileChapters);
+    connect(Session, &EditorSession::playingChanged, this, &MpegLibForm::ShowPlaying);
+    connect(Session, &EditorSession::captionChanged, this,
+            [this] { setWindowTitle(Session->Caption); });
+    connect(Session, &EditorSession::busyStarted, this, [this](const QString& what) {
+        delete busy_;
+        busy_ = new BusyIndicator(this, what);
+    });
+    connect(Session, &EditorSession::busyProgress, this, [this](qint64 done, qint64 total) {
+        if (busy_)
+            busy_->Progress(done, total);
+    });
+    connect(Session, &EditorSession::busyEnded, this, [this] {
+        delete busy_;
+        busy_ = nullptr;
+    });
+}
+
+void MpegLibForm::ShowPicture() {
+    Picture1->setPicture(Session->Picture());
+    Picture1->repaint();
+}
+
+void MpegLibForm::ShowPosition() {
+    {
+        const QSignalBlocker blocker(Text1);
+        Text1->setText(Session->ShownTimecode);
+    }
+    SliderBusy = FlagTrue;
+    Slider1->setValue(Session->SliderValue);
+    SliderBusy = FlagFalse;
+    ShowOptions();
+}
+
+void MpegLibForm::ShowOptions() {
+    const EditorSession& s = *Session;
+    const QSignalBlocker blocks[] = {
+        QSignalBlocker(Check_ChapterOnly), QSignalBlocker(Check_NoChapter),
+        QSignalBlocker(Check_SaveAsZero),  QSignalBlocker(Check_UseOffset),
+        QSignalBlocker(Option_Pics),       QSignalBlocker(Option_Clips),
+        QSignalBlocker(Check_Crop),        QSignalBlocker(Check_SingleField),
+        QSignalBlocker(Check_ScaleRGB)};
+    Check_ChapterOnly->setChecked(s.ChapterOnly);
+    Check_NoChapter->setChecked(s.NoChapter);
+    Check_SaveAsZero->setChecked(s.SaveAsZero);
+    Check_SaveAsZero->setEnabled(s.SaveAsZeroEnabled);
+    if (!s.SaveAsCaption.isEmpty())
+        Check_SaveAsZero->setText(s.SaveAsCaption);
+    SetTag(Check_SaveAsZero, s.SaveAsTarget);
+    Check_UseOffset->setChecked(s.UseOffset);
+    if (s.OffsetVisible)
+        Check_UseOffset->show();
+    (s.Clips ? Option_Clips : Option_Pics)->setChecked(true);
+    Check_ScaleRGB->setChecked(s.MpegLib.ScaleRgb != FlagFalse);
+    if (Text_Sec->text() != s.ClipSecondsText)
+        Text_Sec->setText(s.ClipSecondsText);
+    const bool held = s.ControlsHeld;
+    Option_Pics->setEnabled(s.KindsEnabled && !held);
+    Option_Clips->setEnabled(s.KindsEnabled && !held);
+    if (!s.SaveCaption.isEmpty())
+        Command_SavePic->setText(s.SaveCaption);
+    Command_SavePic->setEnabled(s.SaveEnabled());
+    Command_CreateChapters->setEnabled(s.CreateEnabled());
+    Command_CreateChapters2->setEnabled(s.CreateEnabled());
+    Command_CreateChapters3->setEnabled(s.CreateEnabled() && s.FileChaptersShown);
+}
+
+void MpegLibForm::ShowChapters() {
+    FillList(List1, Session->Chapters);
+    // Element 0 of the icons always exists; the others are made for the chapters' marks.
+    RemoveChapterIconsFromOne();
+    Label8[0]->hide();
+    SetTag(Label8[0], QString());
+    const bool shown = Check_ChapterIcons->isChecked();
+    for (size_t i = 0; i < Session->Marks.size(); ++i) {
+        QLabel* icon = i == 0 ? Label8[0] : AddChapterIcon();
+        icon->move(ChapterIconLeft(Session->Marks[i].sliderValue), icon->y());
+        SetTag(icon, Session->Marks[i].timecode);
+        icon->setVisible(shown);
+    }
+    SetTag(Check_ChapterIcons, Session->IconsBuilt ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+void MpegLibForm::ShowFileChapters() {
+    FillList(List2, Session->FileChapters);
+    if (Session->FileChaptersShown && List2->isHidden()) {
+        List1->resize(List1->width(), TwipsToWholePixelsY(ShortListHeightTwips));
+        Label5->show();
+        List2->show();
+    }
+    ShowOptions();
+}
+
+void MpegLibForm::ShowPlaying() {
+    const bool held = Session->ControlsHeld;
+    Command2->setText(held ? QStringLiteral("Pause") : QStringLiteral("Play"));
+    Command_NextFrame->setEnabled(!held);
+    for (QWidget* control : std::initializer_list<QWidget*>{Command4, Command_NextIFrame,
+                                                            Command_StepBack, Check_ScaleRGB,
+                                                            List2, Slider1})
+        control->setEnabled(!held);
+    // The chapter file controls follow the chapter file's path: a path too long keeps them off.
+    const bool chapterFile = !held && Session->PathTooLong == FlagFalse;
+    Command_GetChapterFile->setEnabled(chapterFile);
+    Command_Delete->setEnabled(chapterFile);
+    List1->setEnabled(chapterFile);
+    if (!Check_UseOffset->isHidden())
+        Check_UseOffset->setEnabled(!held);
+    ShowOptions();
+}

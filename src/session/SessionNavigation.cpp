@@ -1,0 +1,238 @@
+#include "session/EditorSession.h"
+
+#include "chapters/Timecode.h"
+#include "shell/LangStrings.h"
+#include "shell/MessageSeam.h"
+
+#include <cmath>
+
+namespace {
+
+// A program stream is entered this many bytes before a GOP header (when it lies beyond
+// SeekBackLimit), so that the decoder meets the pack that carries the header.
+constexpr qint64 SeekBack = 256;
+constexpr qint64 SeekBackLimit = 300;
+
+constexpr double SecondsPerDay = 86400.0;
+// How far past the play time a time may lie and still go to the last GOP.
+constexpr double PastTheEndSeconds = 1.0;
+
+// A byte position computed from the slider: rounded to the 1/10000 byte that positions carry, then
+// cut to whole bytes, so that a product a hair below a whole byte counts as that byte.
+qint64 WholeBytes(double bytes) {
+    return TruncatePosition(std::nearbyint(bytes * 10000.0) / 10000.0);
+}
+
+// A normalized time (NormalizeTimecode without the fraction kept) as a day fraction; 0 when the
+// text does not normalize.
+double TargetDays(const QString& tc) {
+    QString normalized = NormalizeTimecode(tc, false);
+    normalized.replace(u',', u'.');
+    bool ok = false;
+    const double value = normalized.toDouble(&ok);
+    return ok && std::isfinite(value) ? value : 0.0;
+}
+
+} // namespace
+
+// ---- Shared steps ---------------------------------------------------------------------------
+
+void EditorSession::Render(qint64 target) {
+    MpegLib.SeekAndRender(target);
+    emit pictureChanged();
+}
+
+void EditorSession::ShowTimecode() {
+    ShownTimecode = DisplayTimecode(CurrentTimecode);
+    emit positionChanged();
+}
+
+qint64 EditorSession::SeekTarget(qint64 pos) const {
+    if (g.StreamHeader.isEmpty() && pos > SeekBackLimit)
+        return pos - SeekBack;
+    return pos;
+}
+
+void EditorSession::SetSlider() {
+    int value = 0;
+    if (BytesPerStep > 0) {
+        const double steps = std::floor(double(CurrentPos) / BytesPerStep);
+        value = int(qBound(0.0, steps, double(SliderMaximum)));
+    }
+    SliderValue = value;
+    emit positionChanged();
+}
+
+void EditorSession::JumpToGop() {
+    ClipStartPos = CurrentPos;
+    const qint64 target = SeekTarget(CurrentPos);
+    UsePreviewPos = FlagFalse;
+    MpegLib.OpenDecoder(g.VideoFile);
+    Render(target);
+    SetSlider();
+}
+
+GopSearchContext EditorSession::SearchContext() const {
+    GopSearchContext context;
+    context.path = g.VideoFile;
+    context.fileLength = FileLength;
+    context.frameRate = g.FrameRate;
+    context.dropFrame = g.DropFrame != FlagFalse;
+    return context;
+}
+
+QString EditorSession::FindGop(qint64 pos, SearchDirection direction, bool move) {
+    const GopSearchResult result = FindGopTimecode(SearchContext(), pos, direction);
+    if (move && result.found)
+        CurrentPos = result.headerPos;
+    switch (result.fallback) {
+    case GopFallback::ShownText:
+        return result.found ? result.timecode : ShownTimecode;
+    case GopFallback::CurrentTimecode:
+        return result.found ? result.timecode : CurrentTimecode;
+    case GopFallback::Unknown:
+        break;
+    }
+    return result.timecode;
+}
+
+// ---- Steps ----------------------------------------------------------------------------------
+
+void EditorSession::NextPictureStep() {
+    const qint64 before = CurrentPos;
+    MpegLib.RenderNextFrame(CurrentPos);
+    emit pictureChanged();
+    // The decoder's position stands still once the last picture is out.
+    if (CurrentPos == before)
+        return;
+    CurrentTimecode = StepTimecode(CurrentTimecode, ShownTimecode, g.FrameRate);
+    ShowTimecode();
+    SetSlider();
+    // During playback the save button is left to playback.
+    if (!ControlsHeld)
+        EnableSaveButton(!Clips);
+    AtGopStart = FlagFalse;
+    UpdateSaveButton();
+}
+
+void EditorSession::NextGopStep() {
+    if (CurrentPos + GopWalkStep >= g.LastGopPos)
+        return;
+    MpegLib.CloseDecoder();
+    CurrentPos = CurrentPos + GopWalkStep;
+    CurrentTimecode = FindGop(CurrentPos, SearchDirection::Forward, true);
+    ShowTimecode();
+    JumpToGop();
+    EnableSaveButton(true);
+    AtGopStart = FlagTrue;
+    UpdateSaveButton();
+}
+
+void EditorSession::PreviousGopStep() {
+    if (CurrentPos <= GopWalkStep)
+        return;
+    MpegLib.CloseDecoder();
+    CurrentPos = CurrentPos - GopWalkStep;
+    CurrentTimecode = FindGop(CurrentPos, SearchDirection::Backward, true);
+    ShowTimecode();
+    JumpToGop();
+    EnableSaveButton(true);
+    AtGopStart = FlagTrue;
+    UpdateSaveButton();
+}
+
+// ---- Slider ---------------------------------------------------------------------------------
+
+void EditorSession::BeginDrag() {
+    MpegLib.DecoderPos = CurrentPos;
+}
+
+void EditorSession::PreviewSliderPosition(int sliderValue) {
+    MpegLib.CloseDecoder();
+    CurrentPos = WholeBytes(sliderValue * BytesPerStep);
+    const qint64 target = SeekTarget(CurrentPos);
+    CurrentTimecode = FindGop(CurrentPos, SearchDirection::Backward, false);
+    PreviewTimecode = DisplayTimecode(CurrentTimecode);
+    emit previewChanged();
+    UsePreviewPos = FlagTrue;
+    MpegLib.OpenDecoder(g.VideoFile);
+    Render(target);
+}
+
+void EditorSession::Slider1_Change(int sliderValue) {
+    MpegLib.CloseDecoder();
+    // After a preview the jump starts from where the decoder actually entered the stream.
+    CurrentPos =
+        UsePreviewPos != FlagFalse ? MpegLib.DecoderPos : WholeBytes(sliderValue * BytesPerStep);
+    UsePreviewPos = FlagFalse;
+    CurrentTimecode = FindGop(CurrentPos, SearchDirection::Backward, true);
+    ShowTimecode();
+    JumpToGop();
+    AtGopStart = FlagTrue;
+}
+
+// ---- Moving to a time -----------------------------------------------------------------------
+
+GopLocatorInput EditorSession::LocatorInput() {
+    GopLocatorInput input;
+    input.context = SearchContext();
+    input.durationSeconds = g.DurationSeconds;
+    input.lastGopPos = g.LastGopPos;
+    input.display = [this](const QString& raw) { return DisplayTimecode(raw); };
+    return input;
+}
+
+bool EditorSession::GoToTimecode(const QString& tc) {
+    const double T = TargetDays(tc);
+    const double D = g.DurationSeconds / SecondsPerDay;
+
+    if (T == 0.0) {
+        MpegLib.CloseDecoder();
+        MpegLib.OpenDecoder(g.VideoFile);
+        UsePreviewPos = FlagFalse;
+        Render(0);
+        CurrentPos = 0;
+        ClipStartPos = 0;
+        ShownTimecode = QStringLiteral("00:00:00.000");
+        CurrentTimecode = FirstGopTimecode;
+        AtGopStart = FlagTrue;
+        SetSlider();
+        UpdateSaveButton();
+        return true;
+    }
+
+    auto fail = [&] {
+        ShowMessage(parent(), LoadLangString(204, {QStringLiteral("|1"), tc}));
+        return false;
+    };
+
+    // A proportional first guess; the locator corrects it and walks to the nearest GOP.
+    const double probe = D > 0 ? double(FileLength) / (D / T) : 0.0;
+    MpegLib.CloseDecoder();
+    const std::optional<LocatedGop> gop =
+        LocateGop(LocatorInput(), T * SecondsPerDay, probe, GopChoice::Nearest, tc);
+    if (!gop)
+        return fail();
+    // The last GOP is the nearest to any later time; a time past the end of the video is still
+    // not there.
+    const std::optional<double> first = TimecodeSeconds(DisplayTimecode(FirstGopTimecode));
+    if (gop->d > 0 && gop->pos == g.LastGopPos && first &&
+        T * SecondsPerDay > *first + g.DurationSeconds + PastTheEndSeconds)
+        return fail();
+    FinalPositioning(gop->pos, gop->text, gop->raw);
+    return true;
+}
+
+void EditorSession::FinalPositioning(qint64 pos, const QString& text, const QString& rawTimecode) {
+    ShownTimecode = text;
+    CurrentPos = pos;
+    ClipStartPos = pos;
+    // The next picture steps count on from the GOP's own time code.
+    CurrentTimecode = rawTimecode;
+    MpegLib.OpenDecoder(g.VideoFile);
+    UsePreviewPos = FlagFalse;
+    Render(SeekTarget(pos));
+    AtGopStart = FlagTrue;
+    SetSlider();
+    UpdateSaveButton();
+}
