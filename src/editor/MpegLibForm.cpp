@@ -1,10 +1,10 @@
 #include "editor/MpegLibForm.h"
 
+#include "editor/BusyIndicator.h"
 #include "editor/PositionSlider.h"
 #include "editor/Twips.h"
-#include "shell/Controls.h"
-#include "editor/BusyIndicator.h"
 #include "session/EditorSession.h"
+#include "shell/Controls.h"
 #include "shell/GlobalVars.h"
 #include "viewer/PictureBox.h"
 
@@ -24,11 +24,6 @@ namespace {
 
 // The window before the editor start places it again.
 constexpr QRect WindowGeometry(80, 25, 885, 700);
-
-// Chapter icons: 375 x 375 twips at top 1015 twips; the left of a fresh icon is the slider's 0.
-constexpr double IconSizeTwips = 375;
-constexpr double IconTopTwips = 1015;
-constexpr double IconLeftTwips = 195;
 
 template <class T> T* Place(T* widget, int left, int top, int width, int height) {
     widget->setGeometry(left, top, width, height);
@@ -287,31 +282,4 @@ void MpegLibForm::CreateListPanel() {
 
     Command_Delete =
         MakeControl<QPushButton>(this, "Command_Delete", QStringLiteral("Delete Chapter"));
-}
-
-QLabel* MpegLibForm::CreateChapterIcon() {
-    auto* icon = MakeControl<QLabel>(this, "Label8", QStringLiteral("\u25C6"));
-    const int size = TwipsToWholePixelsX(IconSizeTwips);
-    icon->setGeometry(TwipsToWholePixelsX(IconLeftTwips), TwipsToWholePixelsY(IconTopTwips), size,
-                      TwipsToWholePixelsY(IconSizeTwips));
-    icon->setAlignment(Qt::AlignCenter);
-    QFont font = icon->font();
-    font.setPixelSize(qMax(1, size * 2 / 3));
-    icon->setFont(font);
-    icon->hide();
-    return icon;
-}
-
-QLabel* MpegLibForm::AddChapterIcon() {
-    QLabel* icon = CreateChapterIcon();
-    icon->setGeometry(Label8.front()->geometry());
-    Label8.push_back(icon);
-    return icon;
-}
-
-void MpegLibForm::RemoveChapterIconsFromOne() {
-    while (Label8.size() > 1) {
-        delete Label8.back();
-        Label8.pop_back();
-    }
 }

@@ -5,6 +5,7 @@
 #include "editor/Tag.h"
 #include "editor/Twips.h"
 #include "session/EditorSession.h"
+#include "shell/Controls.h"
 #include "viewer/PictureBox.h"
 
 #include <QCheckBox>
@@ -16,6 +17,11 @@
 #include <QSignalBlocker>
 
 namespace {
+
+// Chapter icons: 375 x 375 twips at top 1015 twips; the left of a fresh icon is the slider's 0.
+constexpr double IconSizeTwips = 375;
+constexpr double IconTopTwips = 1015;
+constexpr double IconLeftTwips = 195;
 
 // The chapter list makes room for the file-chapter list below it.
 constexpr double ShortListHeightTwips = 1875;
@@ -66,10 +72,7 @@ void MpegLibForm::ShowPicture() {
 }
 
 void MpegLibForm::ShowPosition() {
-    {
-        const QSignalBlocker blocker(Text1);
-        Text1->setText(Session->ShownTimecode);
-    }
+    Text1->setText(Session->ShownTimecode);
     SliderBusy = FlagTrue;
     Slider1->setValue(Session->SliderValue);
     SliderBusy = FlagFalse;
@@ -139,16 +142,44 @@ void MpegLibForm::ShowPlaying() {
     const bool held = Session->ControlsHeld;
     Command2->setText(held ? QStringLiteral("Pause") : QStringLiteral("Play"));
     Command_NextFrame->setEnabled(!held);
-    for (QWidget* control : std::initializer_list<QWidget*>{Command4, Command_NextIFrame,
-                                                            Command_StepBack, Check_ScaleRGB,
-                                                            List2, Slider1})
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             Command4, Command_NextIFrame, Command_StepBack, Check_ScaleRGB, List2, Slider1})
         control->setEnabled(!held);
     // The chapter file controls follow the chapter file's path: a path too long keeps them off.
     const bool chapterFile = !held && Session->PathTooLong == FlagFalse;
     Command_GetChapterFile->setEnabled(chapterFile);
     Command_Delete->setEnabled(chapterFile);
     List1->setEnabled(chapterFile);
-    if (!Check_UseOffset->isHidden())
+    if (held || !Check_UseOffset->isHidden())
         Check_UseOffset->setEnabled(!held);
     ShowOptions();
+}
+
+// ---- Chapter icons --------------------------------------------------------------------------
+
+QLabel* MpegLibForm::CreateChapterIcon() {
+    auto* icon = MakeControl<QLabel>(this, "Label8", QStringLiteral("\u25C6"));
+    const int size = TwipsToWholePixelsX(IconSizeTwips);
+    icon->setGeometry(TwipsToWholePixelsX(IconLeftTwips), TwipsToWholePixelsY(IconTopTwips), size,
+                      TwipsToWholePixelsY(IconSizeTwips));
+    icon->setAlignment(Qt::AlignCenter);
+    QFont font = icon->font();
+    font.setPixelSize(qMax(1, size * 2 / 3));
+    icon->setFont(font);
+    icon->hide();
+    return icon;
+}
+
+QLabel* MpegLibForm::AddChapterIcon() {
+    QLabel* icon = CreateChapterIcon();
+    icon->setGeometry(Label8.front()->geometry());
+    Label8.push_back(icon);
+    return icon;
+}
+
+void MpegLibForm::RemoveChapterIconsFromOne() {
+    while (Label8.size() > 1) {
+        delete Label8.back();
+        Label8.pop_back();
+    }
 }

@@ -71,7 +71,7 @@ public:
     QString CellTimesPath;
     Flag SaveAllowed = FlagTrue;
     Flag PathTooLong = FlagFalse;
-    QStringList SaveFailures; // files neither OutDir nor AppPath took (exit code 2)
+    QStringList SaveFailures;   // files neither OutDir nor AppPath took (exit code 2)
     bool AutoRunFailed = false; // an automatic run that could not start or stopped (exit code 3)
     bool EndProgram = false;    // the video has no GOP header
     QString ReturnTimecode;

@@ -35,9 +35,8 @@ void EditorSession::SaveCurrent() {
             return;
         }
         AddChapter(shown);
-        if (WriteCellTimesOrFallback(CellTimesPath,
-                                     QDir(g.AppPath).filePath(QStringLiteral("Celltimes.txt")),
-                                     Chapters)
+        if (WriteCellTimesOrFallback(
+                CellTimesPath, QDir(g.AppPath).filePath(QStringLiteral("Celltimes.txt")), Chapters)
                 .isEmpty())
             ReportSaveFailure(CellTimesPath);
     }

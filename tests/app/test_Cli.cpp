@@ -151,6 +151,11 @@ TEST_F(Cli, AutomaticRunsNeedNoDisplayAndTellHowTheyEnded) {
         {"DISPLAY", none}, {"WAYLAND_DISPLAY", none}, {"QT_QPA_PLATFORM", none}};
     QMap<QByteArray, QByteArray> staleDisplay = noDisplay;
     staleDisplay.insert("DISPLAY", ":97");
+    // A window system that cannot start at all: a program that makes a GUI application aborts.
+    const QTemporaryDir noPlugins;
+    QMap<QByteArray, QByteArray> noWindowSystem = noDisplay;
+    noWindowSystem.insert("QT_QPA_PLATFORM", "xcb");
+    noWindowSystem.insert("QT_QPA_PLATFORM_PLUGIN_PATH", QFile::encodeName(noPlugins.path()));
     const QString out = box.out();
     const QString chapters = u"/chapters="_qs;
     const struct {
@@ -173,6 +178,13 @@ TEST_F(Cli, AutomaticRunsNeedNoDisplayAndTellHowTheyEnded) {
          "pal.m2v",
          {chapters + "00:00:00.000,00:00:02.000", u"/markonly"_qs, u"/auto"_qs},
          staleDisplay,
+         0,
+         "",
+         {"00:00:00.000", "00:00:01.840"}},
+        {"no window system",
+         "pal.m2v",
+         {chapters + "00:00:00.000,00:00:02.000", u"/auto"_qs},
+         noWindowSystem,
          0,
          "",
          {"00:00:00.000", "00:00:01.840"}},

@@ -1,5 +1,6 @@
 #include "chapters/Timecode.h"
 #include "editor/Tag.h"
+#include "session/AutoRun.h"
 #include "support/DecoderSupport.h"
 #include "support/EditorFixture.h"
 #include "support/GopReference.h"
@@ -463,20 +464,18 @@ TEST_F(ChapterCreation, FileChapterRunStopsAtATimeItCannotFind) {
     EXPECT_EQ(f.Text1->text(), shown);
 }
 
-TEST_F(ChapterCreation, AutomaticRunMakesTheChaptersAndArmsTheClosingTick) {
+TEST_F(ChapterCreation, AutomaticRunMakesTheChaptersWithoutAWindow) {
     fx.Prepare(TestVideo(QStringLiteral("pal.mpg")));
     GlobalVars().AutoMode = FlagTrue;
     GlobalVars().ChapterTimes = QStringLiteral("00:00:04.000,00:00:08.000");
-    ASSERT_TRUE(fx.Load());
-    MpegLibForm& f = *fx.form;
-    const QStringList marks = Entries(f.List1);
+    EXPECT_EQ(RunAutomatic(GlobalVars()), 0);
+    const QStringList marks =
+        QString::fromLatin1(CellTimes()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     ASSERT_EQ(marks.size(), 3);
     EXPECT_EQ(marks.first(), Zero);
     EXPECT_EQ(CellTimes(), CellTimesOf(marks));
     EXPECT_EQ(FilesIn(fx.outDir.path()), ExpectedFiles(QStringLiteral("pal"), marks, ".bmp"));
     EXPECT_TRUE(fx.messages.messages.empty());
-    EXPECT_TRUE(f.Timer1->isActive());
-    EXPECT_EQ(f.Timer1->interval(), 50);
 }
 
 } // namespace

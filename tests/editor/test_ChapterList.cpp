@@ -73,7 +73,8 @@ TEST_F(ChapterList, DeleteActsOnTheListThatHadTheFocus) {
     ASSERT_TRUE(fx.Start(TestVideo(QStringLiteral("pal.mpg"))));
     MpegLibForm& f = *fx.form;
     const QStringList marks = MakeThreeMarks();
-    f.List2->addItems({QStringLiteral("00:00:00.000"), QStringLiteral("00:05:00.000")});
+    f.Session->FileChapters = {QStringLiteral("00:00:00.000"), QStringLiteral("00:05:00.000")};
+    f.ShowFileChapters();
     f.List1_GotFocus();
     Select(f.List1, marks[0]);
     f.List2_GotFocus(); // clears List1's selection

@@ -1,4 +1,5 @@
 #include "editor/Tag.h"
+#include "session/AutoRun.h"
 #include "support/EditorFixture.h"
 #include "viewer/PictureBox.h"
 
@@ -101,7 +102,8 @@ TEST_F(EditorStart, OutputFolderIsSettledAndProbed) {
     EXPECT_EQ(GlobalVars().OutDir, videoDir.path());
     EXPECT_EQ(ReadAll(existing), "keep");
     EXPECT_EQ(FilesIn(videoDir.path()), (QStringList{"pal.mpg", "test###1.t#t"}));
-    EXPECT_EQ(fx.form->Session->CellTimesPath, videoDir.filePath(QStringLiteral("pal_Celltimes.txt")));
+    EXPECT_EQ(fx.form->Session->CellTimesPath,
+              videoDir.filePath(QStringLiteral("pal_Celltimes.txt")));
 }
 
 TEST_F(EditorStart, UnwritableOutputFolderFallsBackToTheProgramFolder) {
@@ -110,7 +112,8 @@ TEST_F(EditorStart, UnwritableOutputFolderFallsBackToTheProgramFolder) {
     ASSERT_TRUE(fx.Load());
     EXPECT_EQ(GlobalVars().OutDir, fx.appDir.path());
     EXPECT_TRUE(FilesIn(fx.appDir.path()).isEmpty());
-    EXPECT_EQ(fx.form->Session->CellTimesPath, fx.appDir.filePath(QStringLiteral("pal_Celltimes.txt")));
+    EXPECT_EQ(fx.form->Session->CellTimesPath,
+              fx.appDir.filePath(QStringLiteral("pal_Celltimes.txt")));
 }
 
 // An output folder whose chapter file path is too long for saving.
@@ -144,7 +147,7 @@ TEST_F(EditorStart, OverlongPathDisablesSaving) {
 TEST_F(EditorStart, OverlongPathIsNotReportedInAutomaticMode) {
     ASSERT_NO_FATAL_FAILURE(PrepareOverlongOutDir());
     GlobalVars().AutoMode = FlagTrue;
-    ASSERT_TRUE(fx.Load());
+    EXPECT_EQ(RunAutomatic(GlobalVars()), 3);
     EXPECT_EQ(fx.messages.texts(), QStringList{"Sorry, automatic failed"});
 }
 

@@ -46,8 +46,8 @@ TEST_P(GoTo, LandsOnTheGopTheSearchChooses) {
     for (double t = 0.137; t < end; t += end / 23.0) {
         const QString tc = TextOf(t);
         ASSERT_TRUE(f.GoToTimecode(tc)) << tc.toStdString();
-        const auto landed = std::find_if(gops.begin(), gops.end(),
-                                         [&](const Gop& g) { return g.pos == f.Session->CurrentPos; });
+        const auto landed = std::find_if(
+            gops.begin(), gops.end(), [&](const Gop& g) { return g.pos == f.Session->CurrentPos; });
         ASSERT_NE(landed, gops.end()) << tc.toStdString();
         EXPECT_EQ(f.Text1->text(), landed->text);
         double nearest = end;

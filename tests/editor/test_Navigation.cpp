@@ -1,7 +1,7 @@
 #include "chapters/Timecode.h"
 #include "editor/MpegLibForm.h"
-#include "session/EditorSession.h"
 #include "editor/PositionSlider.h"
+#include "session/EditorSession.h"
 #include "shell/GlobalVars.h"
 #include "support/DecoderSupport.h"
 #include "support/GopReference.h"
@@ -319,7 +319,8 @@ TEST_P(GopWalk, GopStepsFromTheLastPictureOfEachGopKeepToThatGop) {
                 QTest::mouseClick(form.Command_NextFrame, Qt::LeftButton);
             // Short of the headers before the next GOP's I-picture.
             EXPECT_LT(form.Session->CurrentPos, pictures[intra[n + 1]].pos) << where;
-            const Expected want = e.Search(form.Session->CurrentPos + (backward ? -50 : 50), backward);
+            const Expected want =
+                e.Search(form.Session->CurrentPos + (backward ? -50 : 50), backward);
             // GOPs far apart: the search from within a GOP finds the very next one.
             if (!backward && GetParam().gopsFarApart) {
                 EXPECT_EQ(want.headerPos, validHeaders[n + 1]) << where;
@@ -765,37 +766,6 @@ TEST(NavigationOffset, TimesCountFromTheFirstGopWhileTheOffsetIsTicked) {
         QTest::mouseClick(form.Command_StepBack, Qt::LeftButton);
     EXPECT_EQ(form.Text1->text(), "00:00:00.000");
     EXPECT_FALSE(form.windowTitle().contains(u"Wrong timecode"));
-}
-
-// ---- Automatic mode -------------------------------------------------------------------------
-
-TEST(NavigationTimer, InAutomaticModeTheFirstTickClosesTheEditorOnce) {
-    const struct {
-        const char* name;
-        bool answerCancel; // the closing question is answered with Cancel
-    } cases[] = {{"closes", false}, {"close cancelled", true}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        Editor e("pal.m2v");
-        ASSERT_TRUE(e.ready());
-        MpegLibForm& form = *e.form;
-        if (c.answerCancel) {
-            // A first chapter other than 00:00:00.000 makes closing ask first.
-            form.List1->addItem(QStringLiteral("00:00:04.000"));
-            e.messages.answers.push_back(MessageResult::Cancel);
-        }
-        e.messages.messages.clear();
-        GlobalVars().AutoMode = FlagTrue;
-        const qint64 pos = form.Session->CurrentPos;
-        // A held step button arms the timer; in automatic mode its tick only closes.
-        QTest::mousePress(form.Command_NextIFrame, Qt::LeftButton);
-        QTest::qWait(700);
-        EXPECT_EQ(form.isVisible(), c.answerCancel);
-        EXPECT_EQ(e.messages.messages.size(), c.answerCancel ? 1u : 0u)
-            << "the question is asked once";
-        EXPECT_FALSE(form.Timer1->isActive());
-        EXPECT_EQ(form.Session->CurrentPos, pos);
-    }
 }
 
 } // namespace

@@ -283,7 +283,8 @@ TEST_F(SaveCurrent, SavesThatCannotBeWrittenAnywhereAreReported) {
     const QString image = GlobalVars().OutDir + QStringLiteral("/pal_") + Mark(shown) + ".bmp";
     EXPECT_EQ(f.Session->SaveFailures, (QStringList{f.Session->CellTimesPath, image}));
     ASSERT_EQ(fx.messages.messages.size(), 2u);
-    EXPECT_EQ(fx.messages.messages[0].text, QStringLiteral("Could not write ") + f.Session->CellTimesPath);
+    EXPECT_EQ(fx.messages.messages[0].text,
+              QStringLiteral("Could not write ") + f.Session->CellTimesPath);
     EXPECT_EQ(fx.messages.messages[1].text, QStringLiteral("Could not write ") + image);
     EXPECT_EQ(fx.messages.messages[1].icon, MessageIcon::Exclamation);
 }
