@@ -8,8 +8,8 @@
 
 #include "BenchSupport.h"
 #include "editor/MpegLibForm.h"
-#include "session/EditorSession.h"
 #include "editor/PositionSlider.h"
+#include "session/EditorSession.h"
 #include "shell/GlobalVars.h"
 #include "shell/MessageSeam.h"
 #include "viewer/MpegLibModule.h"

@@ -12,13 +12,13 @@
 // Files come from CUEBOARD_BENCH_DIR: demo.vob, 60 s of 720x576 at 25 fps, DVD-style.
 
 #include "BenchSupport.h"
+#include "crop/PictureBox.h"
 #include "editor/MpegLibForm.h"
-#include "session/EditorSession.h"
 #include "editor/PositionSlider.h"
+#include "session/EditorSession.h"
 #include "shell/GlobalVars.h"
 #include "shell/MessageSeam.h"
 #include "viewer/MpegLibModule.h"
-#include "viewer/PictureBox.h"
 
 #include <QApplication>
 #include <QDir>

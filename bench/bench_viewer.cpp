@@ -6,10 +6,10 @@
 // demo.m2v (elementary stream), all 60 s of 720x576 at 25 fps.
 
 #include "BenchSupport.h"
+#include "crop/PictureBox.h"
 #include "stream/ByteSearch.h"
 #include "stream/FileAccess.h"
 #include "viewer/MpegLibModule.h"
-#include "viewer/PictureBox.h"
 
 #include <QApplication>
 #include <QDir>

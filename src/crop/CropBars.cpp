@@ -1,6 +1,6 @@
 #include "crop/CropBars.h"
 
-#include "viewer/PictureBox.h"
+#include "crop/PictureBox.h"
 
 QRect CropBarRect(CropSide side, const QRect& picture, int margin) {
     const int width = qMax(0, picture.width());

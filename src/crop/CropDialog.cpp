@@ -2,10 +2,10 @@
 
 #include "crop/CropSettings.h"
 #include "crop/CropSup.h"
+#include "crop/PictureBox.h"
 #include "shell/Controls.h"
 #include "shell/GlobalVars.h"
 #include "shell/LangStrings.h"
-#include "viewer/PictureBox.h"
 
 #include <QCheckBox>
 #include <QFrame>

@@ -2,9 +2,9 @@
 
 #include "crop/CropBars.h"
 #include "crop/CropDialog.h"
+#include "crop/PictureBox.h"
 #include "session/EditorSession.h"
 #include "shell/GlobalVars.h"
-#include "viewer/PictureBox.h"
 
 #include <QCheckBox>
 #include <QPushButton>

@@ -1,11 +1,11 @@
 #include "editor/MpegLibForm.h"
 
+#include "crop/PictureBox.h"
 #include "editor/PositionSlider.h"
 #include "editor/Tag.h"
 #include "editor/Twips.h"
 #include "session/EditorSession.h"
 #include "shell/LangStrings.h"
-#include "viewer/PictureBox.h"
 
 #include <QCheckBox>
 #include <QFontMetrics>

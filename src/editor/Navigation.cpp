@@ -1,9 +1,9 @@
 #include "editor/MpegLibForm.h"
 
+#include "crop/PictureBox.h"
 #include "editor/EventWatch.h"
 #include "editor/PositionSlider.h"
 #include "session/EditorSession.h"
-#include "viewer/PictureBox.h"
 
 #include <QEvent>
 #include <QKeyEvent>

@@ -1,11 +1,11 @@
 #include "editor/MpegLibForm.h"
 
 #include "chapters/ChapterText.h"
+#include "crop/PictureBox.h"
 #include "editor/EventWatch.h"
 #include "editor/OpenFileDialog.h"
 #include "session/EditorSession.h"
 #include "shell/LangStrings.h"
-#include "viewer/PictureBox.h"
 
 #include <QClipboard>
 #include <QEvent>

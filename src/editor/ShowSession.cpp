@@ -1,12 +1,12 @@
 #include "editor/MpegLibForm.h"
 
+#include "crop/PictureBox.h"
 #include "editor/BusyIndicator.h"
 #include "editor/PositionSlider.h"
 #include "editor/Tag.h"
 #include "editor/Twips.h"
 #include "session/EditorSession.h"
 #include "shell/Controls.h"
-#include "viewer/PictureBox.h"
 
 #include <QCheckBox>
 #include <QLabel>

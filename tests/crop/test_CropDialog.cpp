@@ -1,6 +1,6 @@
 #include "crop/CropDialog.h"
+#include "crop/PictureBox.h"
 #include "support/EditorFixture.h"
-#include "viewer/PictureBox.h"
 
 #include <QCheckBox>
 #include <QLabel>

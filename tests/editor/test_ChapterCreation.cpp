@@ -1,11 +1,11 @@
 #include "chapters/Timecode.h"
+#include "crop/PictureBox.h"
 #include "editor/Tag.h"
 #include "session/AutoRun.h"
 #include "support/DecoderSupport.h"
 #include "support/EditorFixture.h"
 #include "support/GopReference.h"
 #include "viewer/Mpeg2Decoder.h"
-#include "viewer/PictureBox.h"
 
 #include "support/GopScan.h"
 #include <QCheckBox>

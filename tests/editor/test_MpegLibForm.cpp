@@ -1,8 +1,8 @@
+#include "crop/PictureBox.h"
 #include "editor/MpegLibForm.h"
 #include "editor/PositionSlider.h"
 #include "editor/Twips.h"
 #include "viewer/MpegLibModule.h"
-#include "viewer/PictureBox.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

@@ -1,4 +1,5 @@
 #include "chapters/Timecode.h"
+#include "crop/PictureBox.h"
 #include "editor/MpegLibForm.h"
 #include "editor/PositionSlider.h"
 #include "session/EditorSession.h"
@@ -8,7 +9,6 @@
 #include "support/MessageRecorder.h"
 #include "support/TestSupport.h"
 #include "viewer/MpegLibModule.h"
-#include "viewer/PictureBox.h"
 
 #include <QCheckBox>
 #include <QFile>

@@ -1,7 +1,7 @@
+#include "crop/PictureBox.h"
 #include "editor/PositionSlider.h"
 #include "editor/Tag.h"
 #include "support/EditorFixture.h"
-#include "viewer/PictureBox.h"
 
 #include <QCheckBox>
 #include <QDir>

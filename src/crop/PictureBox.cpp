@@ -1,4 +1,4 @@
-#include "viewer/PictureBox.h"
+#include "crop/PictureBox.h"
 
 #include <QKeyEvent>
 #include <QPainter>
