@@ -1,8 +1,8 @@
 // Takes the README's screenshots of the real windows: run by scripts/screenshots.sh under a
 // virtual X server. Usage: cueboard_screenshots OUTDIR VIDEO
+#include "chooser/ChooserWindow.h"
 #include "crop/CropDialog.h"
 #include "editor/MpegLibForm.h"
-#include "shell/ChooserWindow.h"
 #include "shell/GlobalVars.h"
 #include "shell/Startup.h"
 #include "viewer/MpegLibModule.h"

@@ -1,4 +1,4 @@
-#include "shell/ChooserWindow.h"
+#include "chooser/ChooserWindow.h"
 #include "shell/CommandLine.h"
 #include "shell/GlobalVars.h"
 #include "shell/LangStrings.h"

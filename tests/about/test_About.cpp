@@ -1,5 +1,5 @@
+#include "about/AboutDialog.h"
 #include "editor/MpegLibForm.h"
-#include "shell/AboutDialog.h"
 #include "shell/GlobalVars.h"
 #include "shell/LangStrings.h"
 
