@@ -4,6 +4,7 @@
 #include "crop/CropDialog.h"
 #include "editor/MpegLibForm.h"
 #include "shell/GlobalVars.h"
+#include "shell/LangStrings.h"
 #include "shell/Startup.h"
 #include "viewer/MpegLibModule.h"
 
@@ -29,6 +30,7 @@ std::unique_ptr<MpegLibForm> OpenEditor(const QString& video, const QString& out
     Global_var_module& g = GlobalVars();
     g = Global_var_module{};
     g.LangBase = lang;
+    SetLangBase(lang);
     g.VideoFile = video;
     g.OutDir = outDir;
     g.AppPath = outDir;

@@ -96,6 +96,7 @@ int RunScriptOption(const QStringList& args) {
             return 2;
         }
         GlobalVars().LangBase = ReadLangBase();
+        SetLangBase(GlobalVars().LangBase);
         return PrintStreamReport(args[1]);
     }
     return -1;

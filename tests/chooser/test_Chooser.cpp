@@ -126,6 +126,7 @@ protected:
     void TearDown() override {
         MpegLib().CloseDecoder();
         GlobalVars() = Global_var_module{};
+        SetLangBase(1000);
         QGuiApplication::setQuitOnLastWindowClosed(true);
     }
 

@@ -3,6 +3,7 @@
 #include "editor/MpegLibForm.h"
 #include "editor/Tag.h"
 #include "shell/GlobalVars.h"
+#include "shell/LangStrings.h"
 #include "support/MessageRecorder.h"
 #include "support/TestSupport.h"
 #include "viewer/MpegLibModule.h"
@@ -44,6 +45,7 @@ struct EditorFixture {
         form.reset();
         MpegLib().CloseDecoder();
         GlobalVars() = Global_var_module{};
+        SetLangBase(1000);
     }
 };
 
