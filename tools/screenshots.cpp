@@ -1,9 +1,10 @@
 // Takes the README's screenshots of the real windows: run by scripts/screenshots.sh under a
 // virtual X server. Usage: cueboard_screenshots OUTDIR VIDEO
+#include "chooser/ChooserWindow.h"
 #include "crop/CropDialog.h"
 #include "editor/MpegLibForm.h"
-#include "shell/ChooserWindow.h"
 #include "shell/GlobalVars.h"
+#include "shell/LangStrings.h"
 #include "shell/Startup.h"
 
 
@@ -29,6 +30,7 @@ std::unique_ptr<MpegLibForm> OpenEditor(const QString& video, const QString& out
     Global_var_module& g = GlobalVars();
     g = Global_var_module{};
     g.LangBase = lang;
+    SetLangBase(lang);
     g.VideoFile = video;
     g.OutDir = outDir;
     g.AppPath = outDir;

@@ -1,6 +1,6 @@
+#include "chooser/ChooserWindow.h"
 #include "editor/MessageBoxes.h"
 #include "session/AutoRun.h"
-#include "shell/ChooserWindow.h"
 #include "shell/CommandLine.h"
 #include "shell/GlobalVars.h"
 #include "shell/LangStrings.h"
@@ -98,6 +98,7 @@ int RunScriptOption(const QStringList& args) {
             return 2;
         }
         GlobalVars().LangBase = ReadLangBase();
+        SetLangBase(GlobalVars().LangBase);
         return PrintStreamReport(args[1]);
     }
     return -1;

@@ -1,6 +1,6 @@
 #include "editor/MpegLibForm.h"
 
-#include "shell/AboutDialog.h"
+#include "about/AboutDialog.h"
 
 void MpegLibForm::Command1_Click() {
     Dialog_About about(this);

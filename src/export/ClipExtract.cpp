@@ -25,19 +25,6 @@ qsizetype PackBefore(QByteArrayView block, qsizetype sequencePos) {
     return FindLastEndingBy(block, Pattern(StartCode::Pack), sequencePos - 1);
 }
 
-// The clock of the last pack header in the block whose marker bits are right, walking back over
-// broken ones; 0 when there is none.
-qint64 LastPackScr(QByteArrayView block) {
-    qsizetype r = FindLast(block, Pattern(StartCode::Pack));
-    while (r != 0) {
-        const qint64 scr = DecodePackScr(block, r);
-        if (scr != 0)
-            return scr;
-        r = r > 20 ? FindLastEndingBy(block, Pattern(StartCode::Pack), r - 10) : 0;
-    }
-    return 0;
-}
-
 // The pack clock counts only when it agrees with the GOP time codes to within a second; a zero or
 // broken frame rate would make every block look too short and copy the whole rest of the file.
 bool PackClockUsable(const ClipSource& source) {

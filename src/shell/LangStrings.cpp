@@ -1,13 +1,13 @@
 #include "shell/LangStrings.h"
 
-#include "shell/GlobalVars.h"
-
 #include <array>
 #include <span>
 
 namespace {
 
 constexpr qint32 GermanBase = 2000;
+
+qint32 runLangBase = 1000;
 
 constexpr int FirstOffset = 200;
 constexpr int LastOffset = 269;
@@ -214,6 +214,10 @@ QString LoadLangString(qint32 langBase, int offset, std::initializer_list<QStrin
     return text;
 }
 
+void SetLangBase(qint32 langBase) {
+    runLangBase = langBase;
+}
+
 QString LoadLangString(int offset, std::initializer_list<QString> pairs) {
-    return LoadLangString(GlobalVars().LangBase, offset, pairs);
+    return LoadLangString(runLangBase, offset, pairs);
 }

@@ -12,5 +12,8 @@
 // English text; an offset neither block has gives empty text.
 QString LoadLangString(qint32 langBase, int offset, std::initializer_list<QString> pairs = {});
 
-// The same with the language base of this run (the record's LangBase).
+// The language base of this run's texts, set once at start-up; 1000 (English) until then.
+void SetLangBase(qint32 langBase);
+
+// The same with the language base of this run.
 QString LoadLangString(int offset, std::initializer_list<QString> pairs = {});

@@ -2,6 +2,7 @@
 
 #include "shell/CommandLine.h"
 #include "shell/GlobalVars.h"
+#include "shell/LangStrings.h"
 #include "stream/NumberText.h"
 
 #include <QCoreApplication>
@@ -68,6 +69,7 @@ std::unique_ptr<QLockFile> AcquireSingleInstance() {
 
 bool RunStartup(const QStringList& arguments, Global_var_module& record) {
     record.LangBase = ReadLangBase();
+    SetLangBase(record.LangBase);
     record.ChapterTimes.clear();
     record.ClipSeconds = 0;
     record.AppPath = DetermineAppPath();

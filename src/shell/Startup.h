@@ -31,7 +31,8 @@ std::unique_ptr<QLockFile> AcquireSingleInstance();
 // The lock file of the single-instance check: one per user in the temp folder.
 QString SingleInstanceLockPath();
 
-// The start-up settings of the record, in the order of the chooser's load step: language base,
-// defaults, the program's arguments (ReadArguments), AutoMode and MarkOnly. Returns true when the
-// editor is to be started for the video named (VideoFile longer than 3 characters).
+// The start-up settings of the record, in the order of the chooser's load step: language base
+// (which also becomes the language of the run's texts), defaults, the program's arguments
+// (ReadArguments), AutoMode and MarkOnly. Returns true when the editor is to be started for the
+// video named (VideoFile longer than 3 characters).
 bool RunStartup(const QStringList& arguments, Global_var_module& record);

@@ -150,6 +150,17 @@ qint64 DecodePackScr(QByteArrayView block, qsizetype pos1) {
            ((b2 & 0x03) << 13) + (b3 << 5) + (b4 >> 3);
 }
 
+qint64 LastPackScr(QByteArrayView block) {
+    qsizetype r = FindLast(block, Pattern(StartCode::Pack));
+    while (r != 0) {
+        const qint64 scr = DecodePackScr(block, r);
+        if (scr != 0)
+            return scr;
+        r = r > 20 ? FindLastEndingBy(block, Pattern(StartCode::Pack), r - 10) : 0;
+    }
+    return 0;
+}
+
 bool ScanMpegHeaders(const QString& path, StreamProperties& props) {
     // 1-2: reset and size.
     props.ScrDurationSeconds = 0.0;
@@ -256,15 +267,10 @@ bool ScanMpegHeaders(const QString& path, StreamProperties& props) {
             if (tail.isEmpty())
                 break;
             if (muxed && !tailScrFound) {
-                qsizetype r = FindLast(tail, Pattern(StartCode::Pack));
-                while (r > 0) {
-                    const qint64 s = DecodePackScr(tail, r);
-                    if (s != 0) {
-                        lastScr = s;
-                        tailScrFound = true;
-                        break;
-                    }
-                    r = r > 20 ? FindLastEndingBy(tail, Pattern(StartCode::Pack), r - 10) : 0;
+                const qint64 s = LastPackScr(tail);
+                if (s != 0) {
+                    lastScr = s;
+                    tailScrFound = true;
                 }
             }
             qsizetype lastFound = 0;

@@ -16,6 +16,11 @@ bool ScanMpegHeaders(const QString& path, StreamProperties& props);
 // 1-based position `pos1` of the block; 0 when its marker bits are wrong.
 qint64 DecodePackScr(QByteArrayView block, qsizetype pos1);
 
+// The clock of the last pack header in the block whose marker bits are right, walking back over
+// broken ones (each step to a pack header that ends at least 10 bytes before the broken one's
+// start); 0 when there is none.
+qint64 LastPackScr(QByteArrayView block);
+
 // The file report: one entry per line, labels fetched by text offset through `text`.
 QStringList FileReportLines(const StreamProperties& props, const std::function<QString(int)>& text);
 

@@ -63,7 +63,7 @@ TEST_F(EditorStart, ShowsTheFirstPictureAndLabelsTheControls) {
 
 TEST_F(EditorStart, CaptionsFollowTheLanguage) {
     fx.Prepare(TestVideo(QStringLiteral("pal.mpg")));
-    GlobalVars().LangBase = 2000;
+    SetLangBase(2000);
     ASSERT_TRUE(fx.Load());
     EXPECT_EQ(fx.form->Command4->text(), "Ende");
     EXPECT_EQ(fx.form->Check_SaveAsZero->text(), "Als 00:00:00.000 erstellen");

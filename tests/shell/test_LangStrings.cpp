@@ -1,4 +1,3 @@
-#include "shell/GlobalVars.h"
 #include "shell/LangStrings.h"
 
 #include <QSet>
@@ -217,15 +216,14 @@ TEST(LangStrings, CreditLines) {
     }
 }
 
-TEST(LangStrings, RunLanguageComesFromTheRecord) {
-    const qint32 saved = GlobalVars().LangBase;
-    GlobalVars().LangBase = German;
+TEST(LangStrings, RunLanguageIsTheOneSetAtStartUp) {
+    SetLangBase(German);
     EXPECT_EQ(LoadLangString(211), u"Anzeigen/Bearbeiten"_qs);
     EXPECT_EQ(LoadLangString(261, {u"|1"_qs, u"00:00:00.000"_qs}),
               u"Als 00:00:00.000 erstellen"_qs);
-    GlobalVars().LangBase = English;
+    SetLangBase(English);
     EXPECT_EQ(LoadLangString(211), u"Show / Edit Chapters"_qs);
-    GlobalVars().LangBase = 3000;
+    SetLangBase(3000);
     EXPECT_EQ(LoadLangString(210), u"Quit"_qs);
-    GlobalVars().LangBase = saved;
+    SetLangBase(English);
 }

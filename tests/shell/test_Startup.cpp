@@ -1,4 +1,5 @@
 #include "shell/GlobalVars.h"
+#include "shell/LangStrings.h"
 #include "shell/Startup.h"
 #include "support/TestSupport.h"
 
@@ -137,6 +138,7 @@ TEST(Startup, RunStartupResetsTheRecordAndReadsTheCommandLine) {
         EXPECT_EQ(RunStartup(c.arguments, record), c.startEditor);
         EXPECT_EQ(record.VideoFile, c.video);
         EXPECT_EQ(record.LangBase, 2000);
+        EXPECT_EQ(LoadLangString(211), LoadLangString(2000, 211)); // the run's texts follow
         EXPECT_EQ(record.AppPath, QCoreApplication::applicationDirPath());
         EXPECT_EQ(record.ChapterTimes + record.OutDir, u""_qs);
         EXPECT_EQ(record.ClipSeconds, 0);
@@ -146,6 +148,7 @@ TEST(Startup, RunStartupResetsTheRecordAndReadsTheCommandLine) {
         EXPECT_EQ(record.CropGiven, FlagFalse);
     }
     StoreLangId(std::nullopt);
+    SetLangBase(1000);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "editor/MpegLibForm.h"
 #include "editor/Tag.h"
 #include "shell/GlobalVars.h"
+#include "shell/LangStrings.h"
 #include "support/MessageRecorder.h"
 #include "support/TestSupport.h"
 #include "session/EditorSession.h"
@@ -42,6 +43,7 @@ struct EditorFixture {
     ~EditorFixture() {
         form.reset();
         GlobalVars() = Global_var_module{};
+        SetLangBase(1000);
     }
 };
 

@@ -1,4 +1,4 @@
-#include "shell/AboutDialog.h"
+#include "about/AboutDialog.h"
 
 #include "shell/Controls.h"
 #include "shell/LangStrings.h"
@@ -33,7 +33,7 @@ Dialog_About::Dialog_About(QWidget* parent) : QDialog(parent) {
 
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setPixmap(QPixmap(QStringLiteral(":/shell/CueboardLogo.png")));
+    Image1->setPixmap(QPixmap(QStringLiteral(":/about/CueboardLogo.png")));
     Image1->setFixedSize(120, 120);
 
     Label1 = new QLabel(this);

@@ -26,8 +26,8 @@ public:
     // The load step of the program: the start-up settings of the record from the program's
     // `arguments` (the video first, then its options),
     // captions, sizing, the start folder and the file pattern. When a video was named, Timer0 is
-    // started (the editor follows once the window is shown) and true is returned. An automatic
-    // run without a usable video starts Timer0 too: it ends the program with "File not found".
+    // started (the editor follows once the window is shown) and true is returned. (An automatic
+    // run never comes here: it runs without a window.)
     bool Form_Load(const QStringList& arguments);
 
     // The folder the lists show first: the folder of `videoFile` when it names one, else the
@@ -62,9 +62,7 @@ public:
     // The whole command line of this run as one text, rebuilt from the arguments.
     QString CommandLine;
     // Exit code of the program once this window has closed: 1 when the video named on the
-    // command line was refused or missing, or the editor's load step asked the program to end;
-    // 2 when an automatic run could not write some of its files; 3 when it could not start or
-    // stopped before its last chapter (the chapters made until then are kept).
+    // command line was refused or missing, or the editor's load step asked the program to end.
     int ExitCode = 0;
 
     void Drive1_Change();

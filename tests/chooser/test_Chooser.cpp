@@ -1,7 +1,7 @@
+#include "about/AboutDialog.h"
+#include "chooser/ChooserWindow.h"
 #include "editor/MpegLibForm.h"
 #include "editor/Twips.h"
-#include "shell/AboutDialog.h"
-#include "shell/ChooserWindow.h"
 #include "shell/CommandLine.h"
 #include "shell/GlobalVars.h"
 #include "shell/LangStrings.h"
@@ -125,6 +125,7 @@ protected:
 
     void TearDown() override {
         GlobalVars() = Global_var_module{};
+        SetLangBase(1000);
         QGuiApplication::setQuitOnLastWindowClosed(true);
     }
 

@@ -1,9 +1,8 @@
-#include "shell/ChooserWindow.h"
+#include "chooser/ChooserWindow.h"
 
+#include "about/AboutDialog.h"
 #include "editor/MpegLibForm.h"
-#include "session/EditorSession.h"
 #include "editor/Twips.h"
-#include "shell/AboutDialog.h"
 #include "shell/CommandLine.h"
 #include "shell/Controls.h"
 #include "shell/GlobalVars.h"
@@ -19,7 +18,6 @@
 #include <QLabel>
 #include <QListView>
 #include <QPushButton>
-#include <QSignalBlocker>
 #include <QStandardPaths>
 #include <QStorageInfo>
 #include <QTimer>
@@ -33,13 +31,6 @@ constexpr int InfoLines = 14;
 constexpr double BottomMarginTwips = 50;
 constexpr int Margin = 8;
 constexpr int Gap = 6;
-
-// The mount point of the volume that holds `path`; "/" when it cannot be told.
-QString VolumeRoot(const QString& path) {
-    const QStorageInfo volume(path);
-    return volume.isValid() && !volume.rootPath().isEmpty() ? volume.rootPath()
-                                                            : QStringLiteral("/");
-}
 
 QString DriveCaption(const QStorageInfo& volume) {
     const QString name = volume.name();
@@ -172,9 +163,7 @@ bool frmTest::Form_Load(const QStringList& arguments) {
     SetFile1Path(folder);
     SetFile1Pattern(VideoPattern);
 
-    // An automatic run goes on from the command line even without a usable video: it ends with
-    // a message rather than waiting in the chooser for a user nobody expects.
-    if (videoNamed || g.AutoMode != FlagFalse)
+    if (videoNamed)
         Timer0->start();
     return videoNamed;
 }
@@ -236,88 +225,6 @@ void frmTest::SizeWindow() {
     File1->setGeometry(Margin, filesTop, listWidth, std::max(40, labelBottom - filesTop));
 
     setFixedSize(right + labelWidth + Margin, windowHeight);
-}
-
-// ---- The lists --------------------------------------------------------------------------------
-
-void frmTest::SelectDriveOf(const QString& folder) {
-    const QString root = VolumeRoot(folder);
-    int index = Drive1->findData(root);
-    const QSignalBlocker blocker(Drive1);
-    if (index < 0) {
-        Drive1->addItem(root, root);
-        index = Drive1->count() - 1;
-    }
-    Drive1->setCurrentIndex(index);
-}
-
-QString frmTest::Dir1Path() const {
-    return dir1Path_;
-}
-
-void frmTest::SetDir1Path(const QString& folder) {
-    const QFileInfo info(QDir::fromNativeSeparators(folder));
-    // A folder that is not there (an empty removable drive) leaves the list where it was.
-    if (folder.isEmpty() || !info.isDir())
-        return;
-    const QString target = QDir::cleanPath(info.absoluteFilePath());
-    const QString root = VolumeRoot(target);
-    SelectDriveOf(target);
-    settingDir1_ = true;
-    if (folderModel_->rootPath() != root || Dir1->rootIndex() != folderModel_->index(root)) {
-        folderModel_->setRootPath(root);
-        Dir1->setRootIndex(folderModel_->index(root));
-    }
-    if (target == root) {
-        Dir1->selectionModel()->clear();
-        revealDir1_ = false;
-    } else {
-        const QModelIndex index = folderModel_->index(target);
-        Dir1->setCurrentIndex(index);
-        Dir1->expand(index);
-        Dir1->scrollTo(index, QAbstractItemView::PositionAtCenter);
-        revealDir1_ = true;
-    }
-    settingDir1_ = false;
-    if (target != dir1Path_) {
-        dir1Path_ = target;
-        Dir1_Change();
-    }
-}
-
-QString frmTest::File1Path() const {
-    return file1Path_;
-}
-
-void frmTest::SetFile1Path(const QString& folder) {
-    const QFileInfo info(QDir::fromNativeSeparators(folder));
-    if (folder.isEmpty() || !info.isDir())
-        return;
-    file1Path_ = QDir::cleanPath(info.absoluteFilePath());
-    fileModel_->setRootPath(file1Path_);
-    File1->setRootIndex(fileModel_->index(file1Path_));
-    File1->selectionModel()->clear();
-}
-
-void frmTest::SetFile1Pattern(const QString& pattern) {
-    QStringList filters;
-    for (const QString& part : pattern.split(u';', Qt::SkipEmptyParts))
-        filters << part.trimmed();
-    fileModel_->setNameFilters(filters);
-}
-
-int frmTest::File1ListCount() const {
-    if (file1Path_.isEmpty())
-        return 0;
-    return fileModel_->rowCount(File1->rootIndex());
-}
-
-QString frmTest::File1FileName() const {
-    const QModelIndex current = File1->selectionModel()->currentIndex();
-    if (!current.isValid() || current.parent() != File1->rootIndex() ||
-        !File1->selectionModel()->isSelected(current))
-        return QString();
-    return fileModel_->fileName(current);
 }
 
 // ---- Handlers ---------------------------------------------------------------------------------
@@ -383,11 +290,6 @@ void frmTest::StartFromCommandLine() {
         close();
         return;
     }
-    if (g.AutoMode != FlagFalse) {
-        for (QWidget* control : {static_cast<QWidget*>(Drive1), static_cast<QWidget*>(Dir1),
-                                 static_cast<QWidget*>(File1), static_cast<QWidget*>(Command1)})
-            control->setEnabled(false);
-    }
     if (ShowEditor())
         close();
 }
@@ -433,12 +335,5 @@ bool frmTest::ShowEditor() {
         return false;
     }
     editor.exec();
-    // An unattended run tells its caller that chapters or files are missing.
-    if (GlobalVars().AutoMode != FlagFalse) {
-        if (editor.Session->AutoRunFailed)
-            ExitCode = 3;
-        else if (!editor.Session->SaveFailures.isEmpty())
-            ExitCode = 2;
-    }
     return true;
 }

@@ -1,6 +1,5 @@
+#include "about/AboutDialog.h"
 #include "editor/MpegLibForm.h"
-#include "shell/AboutDialog.h"
-#include "shell/GlobalVars.h"
 #include "shell/LangStrings.h"
 
 #include "support/ShowWatcher.h"
@@ -28,14 +27,14 @@ void ClickOkLater(Dialog_About* about, bool* shownModally) {
 
 class AboutTest : public ::testing::Test {
 protected:
-    void TearDown() override { GlobalVars() = Global_var_module{}; }
+    void TearDown() override { SetLangBase(1000); }
 };
 
 TEST_F(AboutTest, CreditLinesComeInGroupsOfThreeTwoFiveTwoInBothLanguages) {
     const int groups[] = {3, 2, 5, 2};
     QString firstEnglishLine;
     for (const qint32 langBase : {1000, 2000}) {
-        GlobalVars().LangBase = langBase;
+        SetLangBase(langBase);
         QStringList expected;
         int offset = 248;
         for (const int size : groups) {
