@@ -101,3 +101,7 @@ QString frmTest::File1FileName() const {
         return QString();
     return fileModel_->fileName(current);
 }
+
+void frmTest::Dir1_Change() {
+    SetFile1Path(Dir1Path());
+}

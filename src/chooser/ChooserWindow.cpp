@@ -233,10 +233,6 @@ void frmTest::Drive1_Change() {
     SetDir1Path(Drive1->currentData().toString());
 }
 
-void frmTest::Dir1_Change() {
-    SetFile1Path(Dir1Path());
-}
-
 void frmTest::File1_Click() {
     SelectAndReport();
 }
