@@ -134,7 +134,7 @@ double StepsPerSecond(MpegLibForm& form, bool events) {
     clock.start();
     for (qint64 previous = -1; form.Session->CurrentPos != previous; ++steps) {
         previous = form.Session->CurrentPos;
-        form.NextPictureStep();
+        form.Session->NextPictureStep();
         if (events)
             QApplication::processEvents();
     }

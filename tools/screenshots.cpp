@@ -3,10 +3,10 @@
 #include "chooser/ChooserWindow.h"
 #include "crop/CropDialog.h"
 #include "editor/MpegLibForm.h"
+#include "session/EditorSession.h"
 #include "shell/GlobalVars.h"
 #include "shell/LangStrings.h"
 #include "shell/Startup.h"
-
 
 #include <QApplication>
 #include <QDir>
@@ -38,10 +38,10 @@ std::unique_ptr<MpegLibForm> OpenEditor(const QString& video, const QString& out
     auto form = std::make_unique<MpegLibForm>();
     form->Form_Load();
     for (int i = 0; i < 30; ++i)
-        form->NextGopStep();
+        form->Session->NextGopStep();
     form->Command_SavePic_Click();
     for (int i = 0; i < 25; ++i)
-        form->NextGopStep();
+        form->Session->NextGopStep();
     form->Command_SavePic_Click();
     return form;
 }

@@ -105,7 +105,7 @@ public:
     QRadioButton* Option_Pics = nullptr;
     QRadioButton* Option_Clips = nullptr;
 
-    QTimer* Timer1 = nullptr; // held step buttons; end of an automatic run
+    QTimer* Timer1 = nullptr; // held step buttons
 
     // The editor's state and work; the window shows it and hands it the user's actions.
     EditorSession* Session = nullptr;
@@ -131,10 +131,6 @@ public:
     void Command_CropDialog_Click();
 
     // ---- Navigation (Navigation.cpp) -----------------------------------------------------
-    void NextPictureStep();
-    void NextGopStep();
-    void PreviousGopStep();
-    bool GoToTimecode(const QString& tc);
     void Command_NextFrame_Click();
     void Command_NextIFrame_Click();
     void Command_StepBack_Click();
@@ -179,7 +175,6 @@ public:
     void Command1_Click();
 
     // ---- Save options (SaveOptions.cpp) --------------------------------------------------
-    void UpdateSaveButton();
     void Option_Pics_Click();
     void Option_Clips_Click();
     void Check_ChapterOnly_Click();

@@ -67,32 +67,16 @@ void MpegLibForm::ConnectNavigation() {
 
 // ---- Steps ----------------------------------------------------------------------------------
 
-void MpegLibForm::NextPictureStep() {
+void MpegLibForm::Command_NextFrame_Click() {
     Session->NextPictureStep();
 }
 
-void MpegLibForm::NextGopStep() {
+void MpegLibForm::Command_NextIFrame_Click() {
     Session->NextGopStep();
 }
 
-void MpegLibForm::PreviousGopStep() {
-    Session->PreviousGopStep();
-}
-
-bool MpegLibForm::GoToTimecode(const QString& tc) {
-    return Session->GoToTimecode(tc);
-}
-
-void MpegLibForm::Command_NextFrame_Click() {
-    NextPictureStep();
-}
-
-void MpegLibForm::Command_NextIFrame_Click() {
-    NextGopStep();
-}
-
 void MpegLibForm::Command_StepBack_Click() {
-    PreviousGopStep();
+    Session->PreviousGopStep();
 }
 
 // ---- Held buttons and the timer -------------------------------------------------------------
@@ -112,13 +96,13 @@ void MpegLibForm::Timer1_Timer() {
     Timer1->setInterval(NextRepeatMs);
     switch (RepeatAction) {
     case RepeatPicture:
-        NextPictureStep();
+        Session->NextPictureStep();
         break;
     case RepeatNextGop:
-        NextGopStep();
+        Session->NextGopStep();
         break;
     case RepeatBackGop:
-        PreviousGopStep();
+        Session->PreviousGopStep();
         break;
     default:
         break;
@@ -130,7 +114,7 @@ void MpegLibForm::Timer1_Timer() {
 void MpegLibForm::Slider1_KeyDown(int key, bool* handled) {
     if (key != Qt::Key_Right)
         return;
-    NextGopStep();
+    Session->NextGopStep();
     // The GOP step replaces the slider's own small step.
     if (handled)
         *handled = true;
@@ -138,9 +122,9 @@ void MpegLibForm::Slider1_KeyDown(int key, bool* handled) {
 
 void MpegLibForm::Picture1_KeyUp(int key) {
     if (key == Qt::Key_Right)
-        NextGopStep();
+        Session->NextGopStep();
     else if (key == Qt::Key_Left)
-        PreviousGopStep();
+        Session->PreviousGopStep();
 }
 
 void MpegLibForm::Text1_KeyDown(int) {

@@ -31,10 +31,6 @@ void MpegLibForm::ConnectSaveOptions() {
     });
 }
 
-void MpegLibForm::UpdateSaveButton() {
-    Session->UpdateSaveButton();
-}
-
 void MpegLibForm::Option_Pics_Click() {
     Session->SetClips(!Option_Pics->isChecked());
 }

@@ -87,12 +87,12 @@ void EditorSession::SetSaveAsZero(bool on) {
 }
 
 void EditorSession::SetUseOffset(bool on) {
+    UseOffset = on;
+    // With the chapter file's path too long nothing may be saved either way.
     if (PathTooLong != FlagFalse) {
-        UseOffset = on;
         emit optionsChanged();
         return;
     }
-    UseOffset = on;
     ShownTimecode = on ? DisplayTimecode(CurrentTimecode) : CurrentTimecode;
     SaveAllowed = ToFlag(on);
     emit positionChanged();

@@ -170,6 +170,7 @@ private:
     void ShowTimecode();
     void SetSlider();
     void JumpToGop();
+    void GopStep(qint64 pos, SearchDirection direction);
     void FinalPositioning(qint64 pos, const QString& text, const QString& rawTimecode);
     void Render(qint64 target);
     void AddChapter(const QString& timecode);

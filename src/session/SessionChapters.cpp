@@ -11,6 +11,7 @@
 #include "stream/NumberText.h"
 
 #include <QFile>
+#include <algorithm>
 #include <cmath>
 #include <optional>
 

@@ -85,14 +85,10 @@ QString EditorSession::FindGop(qint64 pos, SearchDirection direction, bool move)
     const GopSearchResult result = FindGopTimecode(SearchContext(), pos, direction);
     if (move && result.found)
         CurrentPos = result.headerPos;
-    switch (result.fallback) {
-    case GopFallback::ShownText:
-        return result.found ? result.timecode : ShownTimecode;
-    case GopFallback::CurrentTimecode:
-        return result.found ? result.timecode : CurrentTimecode;
-    case GopFallback::Unknown:
-        break;
-    }
+    if (result.fallback == GopFallback::ShownText)
+        return ShownTimecode;
+    if (result.fallback == GopFallback::CurrentTimecode)
+        return CurrentTimecode;
     return result.timecode;
 }
 
@@ -116,24 +112,20 @@ void EditorSession::NextPictureStep() {
 }
 
 void EditorSession::NextGopStep() {
-    if (CurrentPos + GopWalkStep >= g.LastGopPos)
-        return;
-    MpegLib.CloseDecoder();
-    CurrentPos = CurrentPos + GopWalkStep;
-    CurrentTimecode = FindGop(CurrentPos, SearchDirection::Forward, true);
-    ShowTimecode();
-    JumpToGop();
-    EnableSaveButton(true);
-    AtGopStart = FlagTrue;
-    UpdateSaveButton();
+    if (CurrentPos + GopWalkStep < g.LastGopPos)
+        GopStep(CurrentPos + GopWalkStep, SearchDirection::Forward);
 }
 
 void EditorSession::PreviousGopStep() {
-    if (CurrentPos <= GopWalkStep)
-        return;
+    if (CurrentPos > GopWalkStep)
+        GopStep(CurrentPos - GopWalkStep, SearchDirection::Backward);
+}
+
+// Steps off the GOP shown to `pos` and shows the GOP the search finds from there.
+void EditorSession::GopStep(qint64 pos, SearchDirection direction) {
     MpegLib.CloseDecoder();
-    CurrentPos = CurrentPos - GopWalkStep;
-    CurrentTimecode = FindGop(CurrentPos, SearchDirection::Backward, true);
+    CurrentPos = pos;
+    CurrentTimecode = FindGop(CurrentPos, direction, true);
     ShowTimecode();
     JumpToGop();
     EnableSaveButton(true);

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cmath>
 
 void EditorSession::AddChapter(const QString& timecode) {

@@ -162,7 +162,7 @@ TEST_F(ChapterCreation, OutOfRangeCountsAndIntervalsOnlyShowAMessage) {
     };
     Start("pal.mpg");
     MpegLibForm& f = *fx.form;
-    f.NextGopStep();
+    f.Session->NextGopStep();
     const QString shown = f.Text1->text();
     const QStringList before = Entries(f.List1);
     for (const auto& c : cases) {
@@ -187,9 +187,9 @@ TEST_F(ChapterCreation, CountRunMarksGopsEvenlyOverTheVideo) {
     const double duration = GlobalVars().DurationSeconds;
     ASSERT_NEAR(duration, 12.0, 0.05);
     // Where the user stands is where the viewer returns to.
-    f.NextGopStep();
-    f.NextGopStep();
-    f.NextGopStep();
+    f.Session->NextGopStep();
+    f.Session->NextGopStep();
+    f.Session->NextGopStep();
     const QString shown = f.Text1->text();
     const qint64 shownPos = f.Session->CurrentPos;
     // Left over from earlier work: replaced by the run.
@@ -270,7 +270,7 @@ TEST_F(ChapterCreation, ChapterCountsOnAShortVideo) {
         EditorFixture run;
         ASSERT_TRUE(run.Start(TestVideo(QStringLiteral("pal.mpg"))));
         MpegLibForm& f = *run.form;
-        f.NextGopStep();
+        f.Session->NextGopStep();
         if (c.clipSeconds) {
             f.Option_Clips->setChecked(true);
             f.Text_Sec->setText(QString::fromLatin1(c.clipSeconds));
@@ -334,8 +334,8 @@ TEST_F(ChapterCreation, IntervalRunOverALongerVideo) {
 TEST_F(ChapterCreation, RunAfterASinglePictureStepStillMarks) {
     Start("pal.mpg");
     MpegLibForm& f = *fx.form;
-    f.NextGopStep();
-    f.NextPictureStep();
+    f.Session->NextGopStep();
+    f.Session->NextPictureStep();
     ASSERT_EQ(f.Session->AtGopStart, FlagFalse);
     f.Text_NumChap->setText(QStringLiteral("3"));
     f.Command_CreateChapters->click();
@@ -359,8 +359,8 @@ TEST_F(ChapterCreation, RunStopsAtATimeWithoutAGopAndKeepsWhatItMade) {
     bytes = bytes.left(from) + tail;
     ASSERT_TRUE(WriteAll(broken, bytes));
     GlobalVars().VideoFile = broken;
-    f.NextGopStep();
-    f.NextGopStep();
+    f.Session->NextGopStep();
+    f.Session->NextGopStep();
     const QString shown = f.Text1->text();
 
     f.Text_NumChap->setText(QStringLiteral("5"));
@@ -407,8 +407,8 @@ TEST_F(ChapterCreation, FileChapterRunMakesAChapterForEachTime) {
     f.Command_GetChapterClipBoard->click();
     ASSERT_EQ(Entries(f.List2), (QStringList{Zero, "00:00:03.000", "00:00:06.000"}));
     ASSERT_TRUE(f.Command_CreateChapters3->isEnabled());
-    f.NextGopStep();
-    f.NextGopStep();
+    f.Session->NextGopStep();
+    f.Session->NextGopStep();
     const QString shown = f.Text1->text();
     const qint64 shownPos = f.Session->CurrentPos;
     f.List1->addItem(QStringLiteral("00:00:09.000"));
@@ -421,7 +421,7 @@ TEST_F(ChapterCreation, FileChapterRunMakesAChapterForEachTime) {
     for (const QString& time : Entries(f.List2)) {
         EditorFixture visit;
         ASSERT_TRUE(visit.Start(TestVideo(QStringLiteral("pal.mpg"))));
-        ASSERT_TRUE(visit.form->GoToTimecode(time));
+        ASSERT_TRUE(visit.form->Session->GoToTimecode(time));
         expected << visit.form->Text1->text();
     }
     const QStringList marks = Entries(f.List1);
@@ -453,7 +453,7 @@ TEST_F(ChapterCreation, FileChapterRunStopsAtATimeItCannotFind) {
         QStringLiteral("00:00:03.000\r\n00:00:30.000\r\n00:00:40.000"));
     f.Command_GetChapterClipBoard->click();
     ASSERT_EQ(f.List2->count(), 4);
-    f.NextGopStep();
+    f.Session->NextGopStep();
     const QString shown = f.Text1->text();
     f.Command_CreateChapters3->click();
     EXPECT_EQ(fx.messages.texts(), QStringList{"ERROR: Cannot find time 00:00:30.000 !!!"});

@@ -21,9 +21,9 @@ protected:
     QStringList MakeThreeMarks() {
         MpegLibForm& f = *fx.form;
         QStringList marks;
-        f.NextGopStep();
+        f.Session->NextGopStep();
         for (int i = 0; i < 3; ++i) {
-            f.NextGopStep();
+            f.Session->NextGopStep();
             marks << f.Text1->text();
             f.Command_SavePic_Click();
         }
@@ -130,7 +130,7 @@ TEST_F(ChapterList, IconsAreBuiltLazilyAndToggled) {
     g.Check_ChapterIcons->setChecked(false);
     for (const QLabel* icon : g.Label8)
         EXPECT_TRUE(icon->isHidden());
-    g.NextGopStep();
+    g.Session->NextGopStep();
     const QString here = g.Text1->text();
     g.Check_ChapterIcons->setChecked(true);
     EXPECT_EQ(g.Text1->text(), here);

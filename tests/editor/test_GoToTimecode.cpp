@@ -35,7 +35,7 @@ TEST_P(GoTo, LandsOnTheGopTheSearchChooses) {
     for (const Gop& gop : gops) {
         if (gop.text == u"00:00:00.000")
             continue;
-        ASSERT_TRUE(f.GoToTimecode(gop.text));
+        ASSERT_TRUE(f.Session->GoToTimecode(gop.text));
         EXPECT_EQ(f.Session->CurrentPos, gop.pos) << gop.text.toStdString();
         EXPECT_EQ(f.Text1->text(), gop.text);
         EXPECT_EQ(f.Session->ClipStartPos, gop.pos);
@@ -45,7 +45,7 @@ TEST_P(GoTo, LandsOnTheGopTheSearchChooses) {
     const double end = gops.back().seconds;
     for (double t = 0.137; t < end; t += end / 23.0) {
         const QString tc = TextOf(t);
-        ASSERT_TRUE(f.GoToTimecode(tc)) << tc.toStdString();
+        ASSERT_TRUE(f.Session->GoToTimecode(tc)) << tc.toStdString();
         const auto landed = std::find_if(
             gops.begin(), gops.end(), [&](const Gop& g) { return g.pos == f.Session->CurrentPos; });
         ASSERT_NE(landed, gops.end()) << tc.toStdString();
@@ -70,9 +70,9 @@ TEST(GoToTimecodeStart, ZeroOrUnreadableTimesGoToTheStart) {
     ASSERT_TRUE(fx.Start(TestVideo(QStringLiteral("pal.mpg"))));
     MpegLibForm& f = *fx.form;
     for (const char* tc : {"00:00:00.000", "not a time", ""}) {
-        f.NextGopStep();
-        f.NextGopStep();
-        ASSERT_TRUE(f.GoToTimecode(QString::fromLatin1(tc)));
+        f.Session->NextGopStep();
+        f.Session->NextGopStep();
+        ASSERT_TRUE(f.Session->GoToTimecode(QString::fromLatin1(tc)));
         EXPECT_EQ(f.Session->CurrentPos, 0);
         EXPECT_EQ(f.Text1->text(), "00:00:00.000");
     }
@@ -89,7 +89,7 @@ TEST(GoToTimecodeStart, FailsWithAMessageWithoutUsableGops) {
     bytes.replace(QByteArray::fromHex("000001B8"), QByteArray::fromHex("000001B9"));
     ASSERT_TRUE(WriteAll(broken, bytes));
     GlobalVars().VideoFile = broken;
-    EXPECT_FALSE(f.GoToTimecode(QStringLiteral("00:00:05.000")));
+    EXPECT_FALSE(f.Session->GoToTimecode(QStringLiteral("00:00:05.000")));
     EXPECT_EQ(fx.messages.texts(), QStringList{"ERROR: Cannot find time 00:00:05.000 !!!"});
 }
 
@@ -97,10 +97,10 @@ TEST(GoToTimecodeStart, TimesBeyondTheEndFailWithAMessage) {
     EditorFixture fx;
     ASSERT_TRUE(fx.Start(TestVideo(QStringLiteral("pal.mpg"))));
     MpegLibForm& f = *fx.form;
-    EXPECT_FALSE(f.GoToTimecode(QStringLiteral("05:00:00.000")));
+    EXPECT_FALSE(f.Session->GoToTimecode(QStringLiteral("05:00:00.000")));
     EXPECT_EQ(fx.messages.texts(), QStringList{"ERROR: Cannot find time 05:00:00.000 !!!"});
     // Just after the last GOP: the last GOP.
-    ASSERT_TRUE(f.GoToTimecode(QStringLiteral("00:00:11.990")));
+    ASSERT_TRUE(f.Session->GoToTimecode(QStringLiteral("00:00:11.990")));
     EXPECT_EQ(f.Session->CurrentPos, GlobalVars().LastGopPos);
 }
 

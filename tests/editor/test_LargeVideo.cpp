@@ -48,17 +48,17 @@ TEST_F(LargeVideo, SliderStepsAndSearchReachTheEnd) {
 
     // GOP steps back and forth above 4 GiB.
     const qint64 last = f.Session->CurrentPos;
-    f.PreviousGopStep();
+    f.Session->PreviousGopStep();
     const qint64 before = f.Session->CurrentPos;
     EXPECT_LT(before, last);
     EXPECT_GT(before, FourGiB);
-    f.NextGopStep();
+    f.Session->NextGopStep();
     EXPECT_GT(f.Session->CurrentPos, before);
 
     // Back to the start, then to a time of the tail video.
     QTest::keyClick(f.Slider1, Qt::Key_Home);
     EXPECT_EQ(f.Text1->text(), QStringLiteral("00:00:00.000"));
-    ASSERT_TRUE(f.GoToTimecode(QStringLiteral("10:00:02.000")));
+    ASSERT_TRUE(f.Session->GoToTimecode(QStringLiteral("10:00:02.000")));
     EXPECT_GT(f.Session->CurrentPos, TailStart());
     EXPECT_TRUE(f.Text1->text().startsWith(QStringLiteral("10:00:0")))
         << f.Text1->text().toStdString();
@@ -68,7 +68,7 @@ TEST_F(LargeVideo, SliderStepsAndSearchReachTheEnd) {
 
 TEST_F(LargeVideo, ClipsAreCutAboveFourGiB) {
     MpegLibForm& f = *fx.form;
-    ASSERT_TRUE(f.GoToTimecode(QStringLiteral("10:00:02.000")));
+    ASSERT_TRUE(f.Session->GoToTimecode(QStringLiteral("10:00:02.000")));
     f.Option_Clips->setChecked(true);
     f.Text_Sec->setText(QStringLiteral("1"));
     const QString shown = f.Text1->text();

@@ -59,7 +59,7 @@ void PlayAndRun(MpegLibForm& f, int afterMs, const std::function<void()>& during
 void MoveToLastGop(MpegLibForm& f) {
     for (;;) {
         const qint64 before = f.Session->CurrentPos;
-        f.NextGopStep();
+        f.Session->NextGopStep();
         if (f.Session->CurrentPos == before)
             return;
     }
@@ -163,7 +163,7 @@ TEST_F(Playback, PauseAndStopRestoreTheControls) {
         QString saveCaption;
         bool savePic, create, create3, chapterFile, kinds, useOffset;
     };
-    const auto atGop = [](MpegLibForm& form) { form.NextGopStep(); };
+    const auto atGop = [](MpegLibForm& form) { form.Session->NextGopStep(); };
     const Case cases[] = {
         {"images, Pause", "pal.mpg", nullptr,
          [&](MpegLibForm& form) {
@@ -256,7 +256,7 @@ TEST_F(Playback, RunningIntoTheEndStopsAfterOneStep) {
         Start(QString::fromLatin1(video));
         // The last two groups of pictures are left to play.
         MoveToLastGop(*f);
-        f->PreviousGopStep();
+        f->Session->PreviousGopStep();
         ASSERT_GT(f->Session->CurrentPos, 0);
         const bool createBefore = f->Command_CreateChapters->isEnabled();
         const qint64 startMs = Milliseconds(f->Text1->text());
@@ -350,7 +350,7 @@ TEST_F(Playback, ClosingDuringPlaybackCancelsTheCloseAndStops) {
 TEST_F(Playback, StopWhileStoppedChangesNothing) {
     Start(QStringLiteral("pal.mpg"));
     f->Option_Clips->setChecked(true);
-    f->NextGopStep();
+    f->Session->NextGopStep();
     ASSERT_EQ(f->Command_SavePic->text(), "Save clip+chapter");
     QTest::mouseClick(f->Command3, Qt::LeftButton);
     EXPECT_EQ(f->Session->AtGopStart, FlagTrue);

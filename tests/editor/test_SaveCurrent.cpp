@@ -41,8 +41,8 @@ BitmapInfo ReadBitmapInfo(const QString& path) {
 
 // The editor starts at byte 0, before the first GOP header; two GOP steps stand on the second GOP.
 void StepPastTheFirstGop(MpegLibForm& f) {
-    f.NextGopStep();
-    f.NextGopStep();
+    f.Session->NextGopStep();
+    f.Session->NextGopStep();
     ASSERT_NE(f.Text1->text(), "00:00:00.000");
 }
 
@@ -79,7 +79,7 @@ TEST_F(SaveCurrent, OutcomeTable) {
         MpegLibForm& f = *fx2.form;
         StepPastTheFirstGop(f);
         if (!r.atGopStart)
-            f.NextPictureStep();
+            f.Session->NextPictureStep();
         const QString shown = f.Text1->text();
         (r.clips ? f.Option_Clips : f.Option_Pics)->setChecked(true);
         f.Check_ChapterOnly->setChecked(r.markOnly);
@@ -147,7 +147,7 @@ TEST_F(SaveCurrent, NothingIsSavedWhereTheTimecodeIsUnknown) {
         if (offset) {
             f.Check_UseOffset->setChecked(true);
             for (int n = 0; n < 100 && f.Text1->text() != u"???"; ++n)
-                f.NextGopStep();
+                f.Session->NextGopStep();
         } else {
             f.Slider1->setValue(int((middleGop + zeros.size() / 2) / f.Session->BytesPerStep));
             f.Slider1_Change();
@@ -161,7 +161,7 @@ TEST_F(SaveCurrent, NothingIsSavedWhereTheTimecodeIsUnknown) {
         // A timecode again brings the button back.
         f.Slider1->setValue(0);
         f.Slider1_Change();
-        f.NextGopStep();
+        f.Session->NextGopStep();
         EXPECT_NE(f.Text1->text(), u"???"_qs);
         EXPECT_TRUE(f.Command_SavePic->isEnabled());
     }
@@ -187,10 +187,10 @@ TEST_F(SaveCurrent, MarksAreSortedInTheListAndTheFile) {
     Start(QStringLiteral("pal.mpg"));
     MpegLibForm& f = *fx.form;
     f.Check_ChapterOnly->setChecked(true);
-    f.NextGopStep();
+    f.Session->NextGopStep();
     const QString later = f.Text1->text();
     f.Command_SavePic_Click();
-    f.PreviousGopStep();
+    f.Session->PreviousGopStep();
     const QString earlier = f.Text1->text();
     f.Command_SavePic_Click();
     ASSERT_LT(earlier, later);
@@ -297,7 +297,7 @@ TEST_F(SaveCurrent, ClipsAreCutFromTheShownGop) {
         ASSERT_TRUE(fx2.Start(video));
         MpegLibForm& f = *fx2.form;
         StepPastTheFirstGop(f);
-        f.NextGopStep();
+        f.Session->NextGopStep();
         const qint64 gop = f.Session->ClipStartPos - 1; // 0-based offset of the GOP header
         f.Option_Clips->setChecked(true);
         f.Text_Sec->setText(QStringLiteral("2"));

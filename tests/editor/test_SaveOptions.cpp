@@ -35,7 +35,7 @@ TEST_F(SaveOptions, ButtonSaysWhatAPressWouldDo) {
         f.Check_NoChapter->setChecked(c.noMark);
         (c.clips ? f.Option_Clips : f.Option_Pics)->setChecked(true);
         f.Session->AtGopStart = ToFlag(c.atGopStart);
-        f.UpdateSaveButton();
+        f.Session->UpdateSaveButton();
         EXPECT_EQ(f.Command_SavePic->text(), QString::fromLatin1(c.caption))
             << c.markOnly << c.noMark << c.atGopStart << c.clips;
         if (c.enabled >= 0) {
