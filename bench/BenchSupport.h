@@ -13,8 +13,11 @@
 #include <QDir>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <benchmark/benchmark.h>
+#include <cmath>
 #include <memory>
+#include <vector>
 
 // The editor on a benchmark video after its load step, shown; null (and the benchmark skipped)
 // when the video cannot be opened. Outputs go to `out`.
@@ -39,6 +42,14 @@ inline std::unique_ptr<MpegLibForm> OpenEditor(benchmark::State& state, const ch
     form->Command2->setFocus();
     QApplication::processEvents();
     return form;
+}
+
+// Nearest-rank percentile of sorted values.
+inline double Percentile(const std::vector<double>& sorted, double p) {
+    if (sorted.empty())
+        return 0;
+    const size_t rank = size_t(std::ceil(p / 100.0 * double(sorted.size())));
+    return sorted[std::clamp<size_t>(rank, 1, sorted.size()) - 1];
 }
 
 // Back to the file start through a slider jump.

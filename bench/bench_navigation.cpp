@@ -44,14 +44,6 @@ std::vector<double> TimeEach(benchmark::State& state, Prepare prepare, Action ac
     return ms;
 }
 
-// Nearest-rank percentile of sorted values.
-double Percentile(const std::vector<double>& sorted, double p) {
-    if (sorted.empty())
-        return 0;
-    const size_t rank = size_t(std::ceil(p / 100.0 * double(sorted.size())));
-    return sorted[std::clamp<size_t>(rank, 1, sorted.size()) - 1];
-}
-
 void NextGopStep(benchmark::State& state, const char* name) {
     QTemporaryDir out;
     const std::unique_ptr<MpegLibForm> editor = OpenEditor(state, name, out);

@@ -59,6 +59,43 @@ std::vector<qint64> GopHeaders(const QByteArray& file) {
     return offsets;
 }
 
+// What a decoder shows from a seek on: the position (asked before the seek too when `askFirst`),
+// the picture type before any picture, then each of four pictures with its size and type and the
+// position after it (not after the last one, as a GOP step leaves it).
+std::vector<qint64> SeekTrace(Mpeg2Decoder& decoder, qint64 target, bool askFirst) {
+    std::vector<qint64> trace;
+    if (askFirst)
+        trace.push_back(PositionOf(decoder));
+    decoder.MPEG2Seek(target);
+    trace.insert(trace.end(), {PositionOf(decoder), decoder.LastPictureType()});
+    TVideoFrameInfo info;
+    for (int i = 0; i < 4; ++i) {
+        const uchar* bytes = decoder.GetMPEG2Frame();
+        decoder.GetMPEG2FrameInfo(&info);
+        trace.insert(trace.end(), {bytes ? qint64(HashOf(bytes, info)) : -1, info.Width,
+                                   info.Height, decoder.LastPictureType()});
+        if (i < 3)
+            trace.push_back(PositionOf(decoder));
+    }
+    return trace;
+}
+
+// Closes `kept`, reopens it on `path` and seeks: it must show what a new decoder shows for the
+// same calls. Odd rounds turn the range stretch off.
+void ExpectReopenedLikeNew(Mpeg2Decoder& kept, const QString& path, qint64 target, int round) {
+    const int scale = round % 2;
+    kept.CloseMPEG2File();
+    // Closed, it neither seeks nor decodes.
+    kept.MPEG2Seek(target);
+    kept.GetMPEG2Frame();
+    EXPECT_EQ(PositionOf(kept), 0);
+    ASSERT_TRUE(OpenTestDecoder(kept, path, scale));
+    Mpeg2Decoder fresh;
+    ASSERT_TRUE(OpenTestDecoder(fresh, path, scale));
+    EXPECT_EQ(SeekTrace(kept, target, round % 3 == 0), SeekTrace(fresh, target, round % 3 == 0))
+        << path.toStdString() << " seek to " << target << " round " << round;
+}
+
 struct VideoCase {
     const char* name;
     int width;
@@ -134,6 +171,20 @@ TEST_P(DecoderVideos, PositionsGrowPerPictureAndStopAtTheEnd) {
     decoder.GetMPEG2FrameInfo(&info);
     ASSERT_TRUE(last1 && last2);
     EXPECT_EQ(HashOf(last2, info), sequence.back().hash);
+}
+
+// The decoder keeps the open file over a close: whatever it did before, a reopen and a seek show
+// what a new decoder shows (the end of the stream reached, the range setting changed between).
+TEST_P(DecoderVideos, ReopenedDecoderShowsWhatANewOneShows) {
+    const QString path = TestVideo(QString::fromLatin1(GetParam().name));
+    const std::vector<qint64> gops = GopHeaders(ReadAll(path));
+    ASSERT_GT(gops.size(), 3u);
+    const qint64 size = QFile(path).size();
+    Mpeg2Decoder kept;
+    int round = 0;
+    for (qint64 target : {gops[gops.size() / 2], size + 1000, gops[1], qint64(0), gops.back() + 100,
+                          gops[gops.size() / 3] - 256, size - 1, gops[2] + 3000})
+        ExpectReopenedLikeNew(kept, path, target, round++);
 }
 
 TEST_P(DecoderVideos, RandomSeeksNeverGiveABrokenPicture) {
@@ -266,6 +317,30 @@ TEST_F(DecoderBadInput, BrokenAndTruncatedFilesDoNotCrash) {
     EXPECT_EQ(Exercise(dir.path()), 0);
     // The first pack alone still names the picture size.
     EXPECT_GT(Exercise(Write(QStringLiteral("start.mpg"), pal.left(3000))), 0);
+}
+
+// A file rewritten in place or replaced between a close and an open is decoded as the new file.
+TEST_F(DecoderBadInput, FileChangedBetweenCloseAndOpenIsOpenedAnew) {
+    const QByteArray pal = ReadAll(TestVideo(QStringLiteral("pal.m2v")));
+    const QByteArray film = ReadAll(TestVideo(QStringLiteral("film.m2v")));
+    const QByteArray palPs = ReadAll(TestVideo(QStringLiteral("pal.mpg")));
+    ASSERT_GT(palPs.size(), film.size());
+    const QString path = Write(QStringLiteral("video.mpg"), pal);
+    Mpeg2Decoder kept;
+    ASSERT_TRUE(OpenTestDecoder(kept, path));
+    SeekTrace(kept, film.size() / 2, false);
+    ASSERT_TRUE(WriteAll(path, film));
+    ExpectReopenedLikeNew(kept, path, film.size() / 2, 0);
+    // As many bytes as before, in a new file put in the old one's place.
+    const QString replacement = Write(QStringLiteral("new.mpg"), palPs.left(film.size()));
+    ASSERT_TRUE(QFile::remove(path) && QFile::rename(replacement, path));
+    ExpectReopenedLikeNew(kept, path, film.size() / 2, 2);
+    // Two videos in one stream: having met the second one's headers, the decoder still seeks to a
+    // GOP header past them like a new one.
+    const QString joined = Write(QStringLiteral("joined.m2v"), pal + film);
+    ASSERT_TRUE(OpenTestDecoder(kept, joined));
+    SeekTrace(kept, pal.size(), false);
+    ExpectReopenedLikeNew(kept, joined, pal.size() + GopHeaders(film)[2], 1);
 }
 
 TEST_F(DecoderBadInput, UnopenedDecoderAnswersSafely) {
