@@ -105,13 +105,15 @@ void DecoderStream::release() {
     avcodec_free_context(&codec);
     avformat_close_input(&fmt);
     av_packet_free(&packet);
+    av_packet_free(&first);
+    av_packet_free(&heldBack);
     av_frame_free(&frame);
     av_frame_free(&ahead);
     file_.close();
     path_.clear();
     identity_ = FileIdentity{};
     sequence_.clear();
-    codecAsProbed_ = true;
+    codecAsNew_ = true;
     sizeKnown = false;
     videoIndex = -1;
     fileSize = 0;
@@ -140,6 +142,8 @@ bool DecoderStream::open(const QByteArray& fileName) {
     if (avformat_open_input(&fmt, fileName.constData(), input, nullptr) < 0)
         return false;
     packet = av_packet_alloc();
+    first = av_packet_alloc();
+    heldBack = av_packet_alloc();
     frame = av_frame_alloc();
     ahead = av_frame_alloc();
     return probe() && openCodec();
@@ -172,7 +176,7 @@ bool DecoderStream::probe() {
 
 bool DecoderStream::openCodec() {
     avcodec_free_context(&codec);
-    codecAsProbed_ = true;
+    codecAsNew_ = true;
     const bool mpeg2 = FindFirst(sequence_, Pattern(StartCode::Extension)) != 0;
     const AVCodec* decoder =
         avcodec_find_decoder(mpeg2 ? AV_CODEC_ID_MPEG2VIDEO : AV_CODEC_ID_MPEG1VIDEO);
@@ -197,7 +201,9 @@ bool DecoderStream::rewind() {
     av_frame_unref(frame);
     av_frame_unref(ahead);
     av_packet_unref(packet);
-    return codecAsProbed_ || openCodec();
+    av_packet_unref(first);
+    av_packet_unref(heldBack);
+    return codecAsNew_ || openCodec();
 }
 
 void DecoderStream::restartAt(qint64 entry) {
@@ -218,9 +224,32 @@ bool DecoderStream::readVideoPacket() {
     }
 }
 
+int DecoderStream::PictureCodingType(const AVPacket* packet, bool* wholeFrame) {
+    const uint8_t* data = packet->data;
+    int type = 0;
+    for (int i = 0; i + 6 < packet->size; ++i) {
+        if (!IsStartCode(data + i))
+            continue;
+        if (type == 0) {
+            if (data[i + 3] == 0x00)
+                type = (data[i + 5] >> 3) & 7;
+            continue;
+        }
+        // The picture coding extension follows the picture header and tells a field from a
+        // frame; without it (MPEG-1) every picture is a frame.
+        if (wholeFrame)
+            *wholeFrame =
+                !(data[i + 3] == 0xB5 && (data[i + 4] >> 4) == 8) || (data[i + 6] & 3) == 3;
+        return type;
+    }
+    if (wholeFrame)
+        *wholeFrame = true;
+    return type;
+}
+
 void DecoderStream::noteFed(const AVPacket* fed) {
-    if (codecAsProbed_ && !HeadersAsProbed(fed->data, fed->size, sequence_))
-        codecAsProbed_ = false;
+    if (codecAsNew_ && !HeadersAsProbed(fed->data, fed->size, sequence_))
+        codecAsNew_ = false;
 }
 
 qint64 DecoderStream::packStartAtOrBefore(qint64 offset) const {
@@ -254,15 +283,19 @@ qint64 DecoderStream::gopHeaderBefore(qint64 offset) const {
     return 0;
 }
 
-bool DecoderStream::toBgr(const AVFrame* picture, uchar* rows, int width, int height,
-                          bool stretch) {
-    const ScalerSetup setup{picture->width, picture->height, picture->format,
-                            width,          height,          stretch};
+bool DecoderStream::toRows(const AVFrame* picture, uchar* rows, int width, int height, bool stretch,
+                           bool rgb32) {
+    const ScalerSetup setup{
+        picture->width, picture->height, picture->format, width, height, stretch, rgb32};
     if (!sws_ || !(setup == swsSetup_)) {
         sws_freeContext(sws_);
-        sws_ =
-            sws_getContext(picture->width, picture->height, AVPixelFormat(picture->format), width,
-                           height, AV_PIX_FMT_BGR24, SWS_POINT, nullptr, nullptr, nullptr);
+        // B, G, R, A bytes are the 0xffRRGGBB words of a little-endian machine; swscale sets A to
+        // 255 for a picture without alpha.
+        const AVPixelFormat target = !rgb32                            ? AV_PIX_FMT_BGR24
+                                     : Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? AV_PIX_FMT_BGRA
+                                                                       : AV_PIX_FMT_ARGB;
+        sws_ = sws_getContext(picture->width, picture->height, AVPixelFormat(picture->format),
+                              width, height, target, SWS_POINT, nullptr, nullptr, nullptr);
         if (!sws_)
             return false;
         swsSetup_ = setup;
@@ -271,8 +304,11 @@ bool DecoderStream::toBgr(const AVFrame* picture, uchar* rows, int width, int he
         sws_setColorspaceDetails(sws_, coefficients, stretch ? 0 : 1, coefficients, 1, 0, 1 << 16,
                                  1 << 16);
     }
-    uint8_t* dst[4] = {rows + size_t(height - 1) * size_t(width) * 3, nullptr, nullptr, nullptr};
-    int dstStride[4] = {-width * 3, 0, 0, 0};
+    const int rowBytes = width * (rgb32 ? 4 : 3);
+    // 24-bit rows are written last row first.
+    uint8_t* dst[4] = {rgb32 ? rows : rows + size_t(height - 1) * size_t(rowBytes), nullptr,
+                       nullptr, nullptr};
+    int dstStride[4] = {rgb32 ? rowBytes : -rowBytes, 0, 0, 0};
     sws_scale(sws_, picture->data, picture->linesize, 0, picture->height, dst, dstStride);
     return true;
 }

@@ -39,23 +39,30 @@ public:
     bool isOpen() const { return fmt && codec; }
     // The open stream is that of `fileName`, and the file is as it was when it was opened.
     bool holds(const QByteArray& fileName) const;
-    // Readies the open stream for a reopen: a decoder that met headers other than the probed
-    // ones (and so would decode differently from a new one) is made anew. False on failure.
+    // Readies the open stream for a reopen: a decoder that would not decode as a new one is made
+    // anew. False on failure.
     bool rewind();
 
     // Flushes the decoder and lets the demuxer go on from the byte offset.
     void restartAt(qint64 entry);
     // Reads the next packet of the video stream into `packet`; false at the end.
     bool readVideoPacket();
+    // The coding type of the first picture in a packet (1 I, 2 P, 3 B; 0 when there is none), and
+    // whether that picture is a whole frame rather than a field.
+    static int PictureCodingType(const AVPacket* packet, bool* wholeFrame = nullptr);
     // Notes the headers of a packet about to go to the decoder.
     void noteFed(const AVPacket* fed);
+    // Notes that the decoder met broken data.
+    void noteBroken() { codecAsNew_ = false; }
     // Start of the last pack at or before the offset (the offset itself when none is near).
     qint64 packStartAtOrBefore(qint64 offset) const;
     // Offset of the last GOP header before the offset, 0 when there is none.
     qint64 gopHeaderBefore(qint64 offset) const;
-    // Converts a decoded picture into `width` x `height` bottom-up BGR rows; `stretch` maps studio
-    // range to full range. False when no converter could be made.
-    bool toBgr(const AVFrame* picture, uchar* rows, int width, int height, bool stretch);
+    // Converts a decoded picture into `width` x `height` rows: bottom-up 24-bit BGR, or with
+    // `rgb32` top-down 32-bit words 0xffRRGGBB. `stretch` maps studio range to full range. False
+    // when no converter could be made.
+    bool toRows(const AVFrame* picture, uchar* rows, int width, int height, bool stretch,
+                bool rgb32);
 
     qint64 fileSize = 0;
     bool programStream = false;
@@ -66,6 +73,8 @@ public:
     AVFormatContext* fmt = nullptr;
     AVCodecContext* codec = nullptr;
     AVPacket* packet = nullptr;
+    AVPacket* first = nullptr; // the first picture's data after a restart, while it may be replayed
+    AVPacket* heldBack = nullptr; // the picture after it, read but not yet given to the decoder
     AVFrame* frame = nullptr;
     AVFrame* ahead = nullptr; // the decoder's next picture, decoded but not yet handed out
 
@@ -76,12 +85,14 @@ private:
     QByteArray path_;
     FileIdentity identity_;
     OpenFile file_;
-    QByteArray sequence_;       // the probed sequence header with its extensions
-    bool codecAsProbed_ = true; // the decoder met no header that differs from the probed ones
+    QByteArray sequence_; // the probed sequence header with its extensions
+    // The decoder would decode as a new one: it met no header other than the probed ones and no
+    // broken data (whose concealment draws on pictures of before).
+    bool codecAsNew_ = true;
     // The picture converter and what it was made for.
     struct ScalerSetup {
         int sourceWidth, sourceHeight, sourceFormat, width, height;
-        bool stretch;
+        bool stretch, rgb32;
         bool operator==(const ScalerSetup&) const = default;
     };
     SwsContext* sws_ = nullptr;

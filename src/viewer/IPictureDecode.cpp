@@ -8,21 +8,6 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 }
 
-namespace {
-
-// The picture coding type of the first picture header in a packet (1: I, 2: P, 3: B); 0 when
-// there is none.
-int PictureCodingType(const AVPacket* packet) {
-    for (int i = 0; i + 5 < packet->size; ++i) {
-        const uint8_t* p = packet->data + i;
-        if (p[0] == 0 && p[1] == 0 && p[2] == 1 && p[3] == 0)
-            return (p[5] >> 3) & 7;
-    }
-    return 0;
-}
-
-} // namespace
-
 struct IPictureDecode::Impl {
     DecoderStream stream;
     AVPacket* kept = av_packet_alloc();
@@ -44,7 +29,7 @@ bool IPictureDecode::load(qint64 offset) {
     s.restartAt(s.programStream ? s.packStartAtOrBefore(offset) : offset);
     av_packet_unref(d->kept);
     for (int n = 0; n < 1000 && s.readVideoPacket(); ++n) {
-        if (PictureCodingType(s.packet) == 1) {
+        if (DecoderStream::PictureCodingType(s.packet) == 1) {
             av_packet_move_ref(d->kept, s.packet);
             return true;
         }

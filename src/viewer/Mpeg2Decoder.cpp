@@ -2,11 +2,15 @@
 
 #include "viewer/DecoderStream.h"
 
+#include <algorithm>
+#include <utility>
 #include <vector>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 }
+
+constexpr quint32 OpaqueBlack = 0xff000000u;
 
 // The stream stays open after a close: reopening the same unchanged file takes it up again
 // instead of opening and probing the file anew. Everything else is the state of one open and is
@@ -18,8 +22,10 @@ struct Mpeg2Decoder::Impl {
     int width = 0;
     int height = 0;
     int scaleFlag = 0;
-    std::vector<uchar> picture; // the last picture handed out, bottom-up BGR
+    bool rgb32 = false;         // pixel format 2: top-down 32-bit rows
+    std::vector<uchar> picture; // the last picture handed out, in the chosen pixel format
     bool havePicture = false;   // `picture` holds a decoded picture (not just black)
+    bool black = false;         // the picture is black and `picture` not yet filled
     char pictureType = '?';
 
     qint64 position = 0;   // reported position
@@ -27,6 +33,13 @@ struct Mpeg2Decoder::Impl {
     bool draining = false; // the demuxer is at its end; the decoder hands out what it holds
     bool ended = false;    // nothing more to decode
     bool haveAhead = false;
+
+    // Since the last restart: packets given to the decoder, whether it gave out a picture, and
+    // the first picture handed out by draining (see holdBack).
+    int fedSinceRestart = 0;
+    bool gotSinceRestart = false;
+    bool replayPending = false;
+    bool passOverReplayed = false;
 
     // Work put off until its outcome is asked for: the seek to the file start that every open
     // makes (the editor seeks elsewhere at once), and the decoding ahead after a picture that
@@ -52,14 +65,27 @@ struct Mpeg2Decoder::Impl {
     const uchar* nextPicture();
 
     bool decodeNext();
+    bool holdBack();
+    void replay(bool passOverFirst);
+    void send(AVPacket* packet);
     bool fillAhead();
     void convert(const AVFrame* f);
     // After a picture was handed out: the position of its own data (read ahead of it, the
     // decoder may already hold the next GOP's headers), at the end of the file the file size.
     void grow(qint64 pos) { position = qMax(draining ? lastFedPos : pos, position + 1); }
+    size_t pictureBytes() const { return size_t(width) * size_t(height) * (rgb32 ? 4 : 3); }
+    // The picture to hand out becomes black; the bytes are written only when it is handed out
+    // (a reopen is followed by a picture at once, in the editor's every step).
     void makeBlack() {
-        picture.assign(size_t(width) * size_t(height) * 3, 0);
+        black = true;
         havePicture = false;
+    }
+    void fillBlack() {
+        picture.assign(pictureBytes(), 0);
+        if (rgb32)
+            std::fill_n(reinterpret_cast<quint32*>(picture.data()), picture.size() / 4,
+                        OpaqueBlack);
+        black = false;
     }
     void restartAt(qint64 entry);
 };
@@ -124,8 +150,50 @@ void Mpeg2Decoder::Impl::seek(qint64 offset) {
 void Mpeg2Decoder::Impl::restartAt(qint64 entry) {
     stream.restartAt(entry);
     av_frame_unref(stream.ahead);
+    av_packet_unref(stream.first);
+    av_packet_unref(stream.heldBack);
     haveAhead = draining = ended = false;
+    fedSinceRestart = 0;
+    gotSinceRestart = replayPending = passOverReplayed = false;
     lastFedPos = entry;
+}
+
+// The decoder gives out an I- or P-picture only once it has decoded the next one, so the first
+// picture after a seek would cost the decoding of two. When the first picture after a restart,
+// an I-picture, is still held and the packet just read holds the next I- or P-picture, that
+// packet is kept back and the decoder drained instead: it gives out the first picture alone.
+// Should a later picture be wanted, both packets go to the decoder again (replay) and the first
+// picture, handed out already, is passed over; the decoder is then where it would have been.
+bool Mpeg2Decoder::Impl::holdBack() {
+    bool firstWhole = false;
+    bool nextWhole = false;
+    if (fedSinceRestart != 1 || gotSinceRestart ||
+        DecoderStream::PictureCodingType(stream.first, &firstWhole) != 1 || !firstWhole)
+        return false;
+    const int next = DecoderStream::PictureCodingType(stream.packet, &nextWhole);
+    if ((next != 1 && next != 2) || !nextWhole)
+        return false;
+    av_packet_move_ref(stream.heldBack, stream.packet);
+    avcodec_send_packet(stream.codec, nullptr);
+    replayPending = true;
+    return true;
+}
+
+void Mpeg2Decoder::Impl::replay(bool passOverFirst) {
+    avcodec_flush_buffers(stream.codec);
+    avcodec_send_packet(stream.codec, stream.first);
+    send(stream.heldBack);
+    av_packet_unref(stream.first);
+    replayPending = false;
+    passOverReplayed = passOverFirst;
+    fedSinceRestart = 2;
+}
+
+void Mpeg2Decoder::Impl::send(AVPacket* packet) {
+    stream.noteFed(packet);
+    if (avcodec_send_packet(stream.codec, packet) < 0)
+        stream.noteBroken();
+    av_packet_unref(packet);
 }
 
 bool Mpeg2Decoder::Impl::decodeNext() {
@@ -133,14 +201,24 @@ bool Mpeg2Decoder::Impl::decodeNext() {
         return false;
     AVCodecContext* codec = stream.codec;
     AVPacket* packet = stream.packet;
+    if (replayPending)
+        replay(true);
     for (;;) {
         const int rc = avcodec_receive_frame(codec, stream.frame);
         if (rc == 0) {
+            gotSinceRestart = true;
             const AVFrame* f = stream.frame;
             const bool broken = (f->flags & AV_FRAME_FLAG_CORRUPT) || f->decode_error_flags;
-            if (!broken)
+            if (!broken && !std::exchange(passOverReplayed, false))
                 return true;
+            if (broken)
+                stream.noteBroken();
             av_frame_unref(stream.frame);
+            continue;
+        }
+        if (replayPending) {
+            // Drained without a picture to show: on as if nothing had been held back.
+            replay(false);
             continue;
         }
         if (rc == AVERROR_EOF) {
@@ -159,9 +237,11 @@ bool Mpeg2Decoder::Impl::decodeNext() {
             // Time stamps travel with each picture: its packet's position is the one needed.
             packet->pts = packet->pos >= 0 ? packet->pos : AV_NOPTS_VALUE;
             packet->dts = AV_NOPTS_VALUE;
-            stream.noteFed(packet);
-            avcodec_send_packet(codec, packet);
-            av_packet_unref(packet);
+            if (holdBack())
+                continue;
+            if (fedSinceRestart++ == 0)
+                av_packet_ref(stream.first, packet);
+            send(packet);
         } else {
             draining = true;
             lastFedPos = stream.fileSize;
@@ -171,14 +251,14 @@ bool Mpeg2Decoder::Impl::decodeNext() {
 }
 
 void Mpeg2Decoder::Impl::convert(const AVFrame* f) {
-    if (f->width != width || f->height != height || picture.empty()) {
-        width = f->width;
-        height = f->height;
-        picture.assign(size_t(width) * size_t(height) * 3, 0);
-    }
-    if (!stream.toBgr(f, picture.data(), width, height, scaleFlag != 0))
+    width = f->width;
+    height = f->height;
+    if (picture.size() != pictureBytes())
+        picture.assign(pictureBytes(), 0);
+    if (!stream.toRows(f, picture.data(), width, height, scaleFlag != 0, rgb32))
         return;
     havePicture = true;
+    black = false;
     pictureType = av_get_picture_type_char(f->pict_type);
 }
 
@@ -207,6 +287,8 @@ const uchar* Mpeg2Decoder::Impl::nextPicture() {
             growPending = true;
         }
     }
+    if (black)
+        fillBlack();
     return picture.empty() ? nullptr : picture.data();
 }
 
@@ -222,8 +304,10 @@ qint32 Mpeg2Decoder::OpenMPEG2File(const char* fileName, qint64, qint64) {
     // Keep what is known about the picture size so that black pictures can be shown.
     if (d->width > 0 && d->height > 0)
         d->makeBlack();
-    else
+    else {
         d->picture.clear();
+        d->black = false;
+    }
     return -1;
 }
 
@@ -238,7 +322,15 @@ void Mpeg2Decoder::GetMPEG2FrameInfo(TVideoFrameInfo* info) const {
     info->Height = d->height;
 }
 
-void Mpeg2Decoder::SetMPEG2PixelFormat(qint32) {}
+void Mpeg2Decoder::SetMPEG2PixelFormat(qint32 format) {
+    const bool wanted = format == 2;
+    if (wanted == d->rgb32)
+        return;
+    d->rgb32 = wanted;
+    // What is held changes format: a picture decoded before is shown black until the next one.
+    if (!d->picture.empty() || d->black)
+        d->makeBlack();
+}
 
 void Mpeg2Decoder::SetRGBScaleFlag(qint32 flag) {
     d->scaleFlag = flag != 0 ? 1 : 0;

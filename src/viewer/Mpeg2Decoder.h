@@ -20,10 +20,11 @@ struct TVideoFileInfo {
 static_assert(sizeof(TVideoFileInfo) == 24);
 
 // The MPEG-1/MPEG-2 video decoder: one open file and one decoding position. Pictures come out as
-// 24-bit bottom-up BGR rows (width x height x 3 bytes, no row padding). Positions are byte
-// offsets: a seek enters the stream at a byte offset and the next picture is the first one that
-// decodes completely from there; the reported position grows with every picture returned and
-// stops changing at the end of the stream.
+// 24-bit bottom-up BGR rows (width x height x 3 bytes, no row padding), or on request as top-down
+// rows of 32-bit words 0xffRRGGBB (width x height x 4 bytes), which the screen paints directly.
+// Positions are byte offsets: a seek enters the stream at a byte offset and the next picture is the
+// first one that decodes completely from there; the reported position grows with every picture
+// returned and stops changing at the end of the stream.
 class Mpeg2Decoder {
 public:
     Mpeg2Decoder();
@@ -37,7 +38,8 @@ public:
     qint32 OpenMPEG2File(const char* fileName, qint64 start, qint64 end);
     void CloseMPEG2File();
     void GetMPEG2FrameInfo(TVideoFrameInfo* info) const;
-    // 1 selects 24-bit bottom-up BGR, the only format offered.
+    // 1 selects 24-bit bottom-up BGR (the format of a new decoder), 2 top-down 32-bit words; other
+    // values select 1.
     void SetMPEG2PixelFormat(qint32 format);
     // 1: studio-range video (Y 16..235) is stretched to full RGB 0..255; 0: no stretching.
     void SetRGBScaleFlag(qint32 flag);

@@ -24,7 +24,7 @@ void MpegLibModule::OpenDecoder(const QString& videoFile) {
     const QByteArray name = QFile::encodeName(videoFile);
     decoder_.OpenMPEG2File(name.constData(), 0, -10000);
     decoder_.GetMPEG2FrameInfo(&FrameInfo);
-    decoder_.SetMPEG2PixelFormat(1);
+    decoder_.SetMPEG2PixelFormat(2);
     decoder_.SetRGBScaleFlag(ScaleRgb != FlagFalse ? 1 : 0);
 }
 
@@ -53,13 +53,14 @@ void MpegLibModule::DrawFrameBuffer() {
         return;
     const int width = FrameInfo.Width;
     const int height = FrameInfo.Height;
-    if (rows_.width() != width || rows_.height() != height)
-        rows_ = QImage(width, height, QImage::Format_BGR888);
-    const size_t rowBytes = size_t(width) * 3;
-    // The buffer holds the last row first.
+    // A picture the window still shows is left to it; otherwise the last one's memory is reused.
+    if (Picture.width() != width || Picture.height() != height || !Picture.isDetached())
+        Picture = QImage(width, height, QImage::Format_RGB32);
+    const size_t rowBytes = size_t(width) * 4;
+    if (size_t(Picture.bytesPerLine()) == rowBytes) {
+        std::memcpy(Picture.bits(), bytes, rowBytes * size_t(height));
+        return;
+    }
     for (int y = 0; y < height; ++y)
-        std::memcpy(rows_.scanLine(y), bytes + size_t(height - 1 - y) * rowBytes, rowBytes);
-    // 32-bit pixels, which the screen takes without converting again at every paint (Qt's own
-    // converter does this far faster than a paint of 24-bit pixels).
-    Picture = rows_.convertToFormat(QImage::Format_RGB32);
+        std::memcpy(Picture.scanLine(y), bytes + size_t(y) * rowBytes, rowBytes);
 }

@@ -49,7 +49,6 @@ private:
     void DrawFrameBuffer();
 
     Mpeg2Decoder decoder_;
-    QImage rows_; // the decoded picture turned top-down, before it becomes `Picture`
 };
 
 // The picture's bitmap header for a width and height: height positive, image size without row

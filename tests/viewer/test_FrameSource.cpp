@@ -22,28 +22,39 @@ QByteArray DecodedAt(const QString& path, qint64 position, int& width, int& heig
 }
 
 TEST(FrameSource, HandsOutTheDecodedPicturePixelForPixel) {
-    MpegLibModule source;
-    const QString video = TestVideo(QStringLiteral("pal.mpg"));
-    source.OpenDecoder(video);
-    source.SeekAndRender(0);
+    struct Row {
+        const char* video;
+        qint64 position;
+        QSize size;
+    };
+    for (const Row& row : {Row{"pal.mpg", 0, {720, 576}}, Row{"ntsc_df.mpg", 400000, {720, 480}},
+                           Row{"mpeg1.mpg", 0, {352, 288}}}) {
+        SCOPED_TRACE(row.video);
+        MpegLibModule source;
+        const QString video = TestVideo(QString::fromLatin1(row.video));
+        source.OpenDecoder(video);
+        source.SeekAndRender(row.position);
 
-    int width = 0, height = 0;
-    const QByteArray expected = DecodedAt(video, 0, width, height);
-    ASSERT_EQ(expected.size(), 720 * 576 * 3);
-    const QImage shown = source.Picture.convertToFormat(QImage::Format_RGB888);
-    ASSERT_EQ(shown.size(), QSize(720, 576));
-    // Row y of the picture is row height-1-y of the bottom-up buffer; bytes there are B, G, R.
-    for (int y = 0; y < height; y += 1) {
-        const uchar* row = reinterpret_cast<const uchar*>(expected.constData()) +
-                           size_t(height - 1 - y) * size_t(width) * 3;
-        const uchar* shownRow = shown.constScanLine(y);
-        for (int x = 0; x < width; ++x) {
-            ASSERT_EQ(shownRow[x * 3 + 0], row[x * 3 + 2]) << x << "," << y;
-            ASSERT_EQ(shownRow[x * 3 + 1], row[x * 3 + 1]) << x << "," << y;
-            ASSERT_EQ(shownRow[x * 3 + 2], row[x * 3 + 0]) << x << "," << y;
+        int width = 0, height = 0;
+        const QByteArray expected = DecodedAt(video, row.position, width, height);
+        ASSERT_EQ(QSize(width, height), row.size);
+        ASSERT_EQ(expected.size(), width * height * 3);
+        const QImage& shown = source.Picture;
+        ASSERT_EQ(shown.size(), row.size);
+        ASSERT_EQ(shown.format(), QImage::Format_RGB32);
+        // Row y of the picture is row height-1-y of the bottom-up buffer; bytes there are B, G, R.
+        for (int y = 0; y < height; ++y) {
+            const uchar* bgr = reinterpret_cast<const uchar*>(expected.constData()) +
+                               size_t(height - 1 - y) * size_t(width) * 3;
+            const QRgb* shownRow = reinterpret_cast<const QRgb*>(shown.constScanLine(y));
+            for (int x = 0; x < width; ++x, bgr += 3)
+                ASSERT_EQ(shownRow[x], qRgb(bgr[2], bgr[1], bgr[0])) << x << "," << y;
         }
     }
 
+    MpegLibModule source;
+    source.OpenDecoder(TestVideo(QStringLiteral("pal.mpg")));
+    source.SeekAndRender(0);
     const BitmapInfoHeader& header = source.FrameBitmapHeader;
     EXPECT_EQ(header.biSize, 40u);
     EXPECT_EQ(header.biWidth, 720);
