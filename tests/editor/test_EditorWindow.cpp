@@ -1,0 +1,305 @@
+#include "crop/PictureBox.h"
+#include "editor/MpegLibForm.h"
+#include "editor/PositionSlider.h"
+#include "editor/Tag.h"
+#include "editor/Twips.h"
+#include "support/EditorFixture.h"
+#include "support/SessionFixture.h"
+
+#include <QCheckBox>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace {
+
+// The window shows what its session holds.
+void ExpectShowsSession(const MpegLibForm& f, const std::string& where) {
+    const EditorSession& s = *f.Session;
+    EXPECT_EQ(f.Text1->text(), s.ShownTimecode) << where;
+    EXPECT_EQ(f.Slider1->value(), s.SliderValue) << where;
+    EXPECT_EQ(f.Picture1->picture(), s.Picture()) << where;
+    EXPECT_EQ(f.Command_SavePic->text(), s.SaveCaption) << where;
+    EXPECT_EQ(f.Command_SavePic->isEnabled(), s.SaveEnabled()) << where;
+    EXPECT_EQ(f.windowTitle(), s.Caption) << where;
+    EXPECT_EQ(Entries(f.List1), s.Chapters) << where;
+    EXPECT_EQ(Entries(f.List2), s.FileChapters) << where;
+    EXPECT_EQ(f.List2->isHidden(), !s.FileChaptersShown) << where;
+    EXPECT_EQ(f.List1->height(), s.FileChaptersShown ? TwipsToWholePixelsY(1875) : 225) << where;
+    EXPECT_EQ(f.Check_ChapterOnly->isChecked(), s.ChapterOnly) << where;
+    EXPECT_EQ(f.Check_NoChapter->isChecked(), s.NoChapter) << where;
+    EXPECT_EQ(f.Option_Clips->isChecked(), s.Clips) << where;
+    EXPECT_EQ(f.Command_CreateChapters->isEnabled(), s.CreateEnabled()) << where;
+}
+
+class EditorWindow : public ::testing::Test {
+protected:
+    EditorFixture fx;
+    MpegLibForm* f = nullptr;
+    void Start(const char* video = "pal.mpg") {
+        ASSERT_TRUE(fx.Start(TestVideo(QString::fromLatin1(video))));
+        f = fx.form.get();
+        f->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(f));
+    }
+};
+
+// Every control hands its action to the session, and the window then shows the session.
+TEST_F(EditorWindow, ControlsAreWiredToTheSession) {
+    Start();
+    QGuiApplication::clipboard()->setText(u"00:00:03.000,00:00:06.000"_qs);
+    const struct {
+        const char* action;
+        std::function<void()> act;
+        std::function<bool(const EditorSession&)> done;
+    } rows[] = {
+        {"next GOP button", [&] { QTest::mouseClick(f->Command_NextIFrame, Qt::LeftButton); },
+         [](const EditorSession& s) { return s.CurrentPos > 0 && s.AtGopStart == FlagTrue; }},
+        {"next picture button", [&] { QTest::mouseClick(f->Command_NextFrame, Qt::LeftButton); },
+         [](const EditorSession& s) { return s.AtGopStart == FlagFalse; }},
+        {"right key on the picture", [&] { QTest::keyClick(f->Picture1, Qt::Key_Right); },
+         [](const EditorSession& s) { return s.AtGopStart == FlagTrue; }},
+        {"end key on the slider", [&] { QTest::keyClick(f->Slider1, Qt::Key_End); },
+         [](const EditorSession& s) { return s.CurrentPos == GlobalVars().LastGopPos; }},
+        {"previous GOP button", [&] { QTest::mouseClick(f->Command_StepBack, Qt::LeftButton); },
+         [](const EditorSession& s) { return s.CurrentPos < GlobalVars().LastGopPos; }},
+        {"save button", [&] { QTest::mouseClick(f->Command_SavePic, Qt::LeftButton); },
+         [](const EditorSession& s) { return s.Chapters.size() == 1 && s.Marks.size() == 1; }},
+        {"mark only", [&] { f->Check_ChapterOnly->click(); },
+         [](const EditorSession& s) { return s.ChapterOnly; }},
+        {"no mark", [&] { f->Check_NoChapter->click(); },
+         [](const EditorSession& s) { return s.NoChapter && !s.ChapterOnly; }},
+        {"clips", [&] { QTest::mouseClick(f->Option_Clips, Qt::LeftButton, {}, QPoint(6, 8)); },
+         [](const EditorSession& s) { return s.Clips; }},
+        {"clip seconds", [&] { f->Text_Sec->setText(u"3"_qs); },
+         [](const EditorSession& s) { return s.ClipSecondsText == u"3"; }},
+        {"images", [&] { QTest::mouseClick(f->Option_Pics, Qt::LeftButton, {}, QPoint(6, 8)); },
+         [](const EditorSession& s) { return !s.Clips; }},
+        {"crop", [&] { f->Check_Crop->click(); }, [](const EditorSession& s) { return s.Crop; }},
+        {"clipboard import", [&] { f->Command_GetChapterClipBoard->click(); },
+         [](const EditorSession& s) { return s.FileChapters.size() == 3; }},
+        {"count run",
+         [&] {
+             f->Text_NumChap->setText(u"2"_qs);
+             f->Command_CreateChapters->click();
+         },
+         [](const EditorSession& s) { return s.Chapters.size() == 2; }},
+        {"double click on a chapter",
+         [&] {
+             f->List1->setCurrentRow(1);
+             f->List1_DblClick();
+         },
+         [](const EditorSession& s) { return s.ShownTimecode == s.Chapters[1]; }},
+        {"delete",
+         [&] {
+             f->List1_GotFocus();
+             f->List1->setCurrentRow(1);
+             f->Command_Delete->click();
+         },
+         [](const EditorSession& s) { return s.Chapters.size() == 1; }},
+    };
+    for (const auto& r : rows) {
+        r.act();
+        EXPECT_TRUE(r.done(*f->Session)) << r.action;
+        ExpectShowsSession(*f, r.action);
+    }
+    // The icon of the mark stands over the slider at the mark's place.
+    const QStringList tags = IconTags(*f);
+    EXPECT_EQ(tags, QStringList{f->Session->Chapters});
+    EXPECT_TRUE(fx.messages.messages.empty()) << fx.messages.texts().join(u'|').toStdString();
+}
+
+// One click-through of Save current: the button writes the image and the list file, the list
+// shows the mark.
+TEST_F(EditorWindow, SaveCurrentClickThrough) {
+    Start();
+    QTest::mouseClick(f->Command_NextIFrame, Qt::LeftButton);
+    const QString shown = f->Text1->text();
+    QTest::mouseClick(f->Command_SavePic, Qt::LeftButton);
+    EXPECT_EQ(FilesIn(fx.outDir.path()),
+              (QStringList{u"pal_"_qs + Mark(shown) + u".bmp"_qs, u"pal_Celltimes.txt"_qs}));
+    EXPECT_EQ(Entries(f->List1), QStringList{shown});
+}
+
+// Held buttons step after 300 ms and then every 10 ms; a click is one step.
+TEST_F(EditorWindow, HeldButtonsRepeatAndClicksStepOnce) {
+    Start("pal.m2v");
+    int steps = 0;
+    std::vector<int> intervals;
+    QObject::connect(f->Text1, &QLineEdit::textChanged, [&] {
+        ++steps;
+        intervals.push_back(f->Timer1->isActive() ? f->Timer1->interval() : 0);
+    });
+    const struct {
+        QPushButton* button;
+        int repeats;
+    } rows[] = {{f->Command_NextFrame, 10}, {f->Command_NextIFrame, 3}, {f->Command_StepBack, 3}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.button->objectName().toStdString());
+        if (r.button == f->Command_StepBack)
+            QTest::keyClick(f->Slider1, Qt::Key_End);
+        steps = 0;
+        QTest::mouseClick(r.button, Qt::LeftButton);
+        EXPECT_EQ(steps, 1);
+        EXPECT_FALSE(f->Timer1->isActive());
+        steps = 0;
+        intervals.clear();
+        QTest::mousePress(r.button, Qt::LeftButton);
+        EXPECT_EQ(steps, 0);
+        EXPECT_EQ(f->Timer1->interval(), 300);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return steps >= r.repeats; }, 10000));
+        EXPECT_EQ(intervals, std::vector<int>(intervals.size(), 10));
+        const int before = steps;
+        QTest::mouseRelease(r.button, Qt::LeftButton);
+        EXPECT_GE(steps, before + 1);
+        EXPECT_LE(steps, before + 2);
+        EXPECT_FALSE(f->Timer1->isActive());
+    }
+}
+
+// A held arrow key on the picture steps once, on the real release; a key typed into the time
+// box sends the focus to the slider and changes nothing.
+TEST_F(EditorWindow, Keys) {
+    Start("tc10h.m2v");
+    for (const Qt::Key key : {Qt::Key_Right, Qt::Key_Left}) {
+        int steps = 0;
+        const auto counter = QObject::connect(f->Text1, &QLineEdit::textChanged, [&] { ++steps; });
+        const auto send = [&](QEvent::Type type, bool repeat) {
+            QKeyEvent event(type, key, Qt::NoModifier, QString(), repeat);
+            QCoreApplication::sendEvent(f->Picture1, &event);
+        };
+        send(QEvent::KeyPress, false);
+        for (int n = 0; n < 5; ++n) {
+            send(QEvent::KeyRelease, true);
+            send(QEvent::KeyPress, true);
+        }
+        EXPECT_EQ(steps, 0) << key;
+        send(QEvent::KeyRelease, false);
+        EXPECT_EQ(steps, 1) << key;
+        QObject::disconnect(counter);
+    }
+    f->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(f));
+    int clicks = 0;
+    for (QPushButton* button : f->findChildren<QPushButton*>())
+        QObject::connect(button, &QPushButton::clicked, [&clicks] { ++clicks; });
+    for (Qt::Key key : {Qt::Key_5, Qt::Key_Backspace, Qt::Key_Return, Qt::Key_Escape}) {
+        f->Text1->setFocus();
+        const QString shown = f->Text1->text();
+        QTest::keyClick(f->Text1, key);
+        EXPECT_TRUE(f->Slider1->hasFocus() || key == Qt::Key_Return || key == Qt::Key_Escape);
+        EXPECT_EQ(f->Text1->text(), shown) << key;
+    }
+    EXPECT_EQ(clicks, 0) << "no key clicks a button";
+    EXPECT_TRUE(f->isVisible());
+}
+
+// A drag on the thumb shows the time box and a preview, and the release lands on a GOP; a press
+// on the groove is no drag.
+TEST_F(EditorWindow, SliderDrag) {
+    Start("pal_dvd.vob");
+    for (int n = 0; n < 5; ++n)
+        f->Session->NextGopStep();
+    const PositionSlider* slider = f->Slider1;
+    const QPoint thumb(13 + (slider->width() - 26) * slider->value() / 32000, 16);
+    QTest::mousePress(f->Slider1, Qt::LeftButton, {}, thumb);
+    EXPECT_FALSE(f->Text3->isHidden());
+    EXPECT_EQ(f->Text3->text(), f->Text1->text().left(8));
+    for (int dx : {40, 120, 200})
+        QTest::mouseMove(f->Slider1, thumb + QPoint(dx, 0));
+    EXPECT_EQ(f->Session->UsePreviewPos, FlagTrue);
+    EXPECT_EQ(f->Text3->text(), f->Session->PreviewTimecode.left(8));
+    EXPECT_EQ(f->Text3->x(), f->Slider1->x() + thumb.x() + 200 - 12);
+    PaintCounter paints(f->Picture1);
+    QTest::mouseRelease(f->Slider1, Qt::LeftButton, {}, thumb + QPoint(200, 0));
+    QTest::qWait(50);
+    EXPECT_TRUE(f->Text3->isHidden());
+    EXPECT_EQ(f->Session->UsePreviewPos, FlagFalse);
+    EXPECT_EQ(f->Session->AtGopStart, FlagTrue);
+    EXPECT_EQ(paints.count, 1) << "one jump per release";
+    ExpectShowsSession(*f, "after the drag");
+    QTest::mousePress(f->Slider1, Qt::LeftButton, {}, QPoint(60, 16));
+    EXPECT_TRUE(f->Text3->isHidden());
+    EXPECT_EQ(f->Dragging, FlagFalse);
+    QTest::mouseRelease(f->Slider1, Qt::LeftButton, {}, QPoint(60, 16));
+}
+
+// While playing, the step, run and list controls are off; Stop gives them back.
+TEST_F(EditorWindow, PlaybackHoldsTheControls) {
+    Start();
+    QTest::mouseClick(f->Command2, Qt::LeftButton);
+    EXPECT_EQ(f->Command2->text(), "Pause");
+    for (QWidget* held : std::initializer_list<QWidget*>{
+             f->Command_NextFrame, f->Command_NextIFrame, f->Command_StepBack, f->Command_SavePic,
+             f->Command_CreateChapters, f->List1, f->Slider1, f->Option_Clips})
+        EXPECT_FALSE(held->isEnabled()) << held->objectName().toStdString();
+    EXPECT_TRUE(f->Command3->isEnabled());
+    QTest::mouseClick(f->Command3, Qt::LeftButton);
+    EXPECT_EQ(f->Session->Playing, FlagFalse);
+    EXPECT_EQ(f->Command2->text(), "Play");
+    for (QWidget* back :
+         std::initializer_list<QWidget*>{f->Command_NextFrame, f->Slider1, f->List1})
+        EXPECT_TRUE(back->isEnabled()) << back->objectName().toStdString();
+    ExpectShowsSession(*f, "after Stop");
+}
+
+// The chapter file dialog opens in the video's folder on the video's chapter file.
+TEST_F(EditorWindow, TheChapterFileDialogOffersTheVideosChapterFile) {
+    QTemporaryDir dir;
+    const QString video = dir.filePath(u"film.mpg"_qs);
+    ASSERT_TRUE(QFile::copy(TestVideo(u"pal.mpg"_qs), video));
+    ASSERT_TRUE(WriteAll(dir.filePath(u"film.txt"_qs), "00:00:03.000\r\n00:00:06.000\r\n"));
+    ASSERT_TRUE(fx.Start(video));
+    f = fx.form.get();
+    QString selected, title;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = f->findChild<QFileDialog*>(u"OpenFileDialog"_qs);
+        if (!dialog || !dialog->isVisible())
+            return;
+        poll.stop();
+        selected = dialog->selectedFiles().value(0);
+        title = dialog->windowTitle();
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    poll.start(20);
+    f->Command_GetChapterFile->click();
+    EXPECT_EQ(selected, QDir(dir.path()).absoluteFilePath(u"film.txt"_qs));
+    EXPECT_EQ(title, "Chapter Editor");
+    EXPECT_EQ(f->Session->FileChapters,
+              (QStringList{u"00:00:00.000"_qs, u"00:00:03.000"_qs, u"00:00:06.000"_qs}));
+    ExpectShowsSession(*f, "after the import");
+}
+
+// Crop bars of margins above 0 stand on the edges of the picture.
+TEST_F(EditorWindow, CropBars) {
+    fx.Prepare(TestVideo(u"pal.mpg"_qs));
+    GlobalVars().CropGiven = FlagTrue;
+    GlobalVars().CropLeft = 16;
+    GlobalVars().CropTop = 0;
+    GlobalVars().CropRight = 4;
+    GlobalVars().CropBottom = 12;
+    ASSERT_TRUE(fx.Load());
+    f = fx.form.get();
+    EXPECT_TRUE(f->Check_Crop->isChecked());
+    const QRect frame = f->Picture1->geometry();
+    EXPECT_TRUE(f->Picture_oben->isHidden());
+    EXPECT_EQ(f->Picture_links->geometry(), QRect(frame.left(), frame.top(), 16, frame.height()));
+    EXPECT_EQ(f->Picture_rechts->geometry(),
+              QRect(frame.right() - 3, frame.top(), 4, frame.height()));
+    EXPECT_EQ(f->Picture_unten->geometry(),
+              QRect(frame.left(), frame.bottom() - 11, frame.width(), 12));
+    EXPECT_EQ(f->Picture_links->backColor(), QColor(Qt::white));
+}
+
+} // namespace

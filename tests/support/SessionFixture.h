@@ -1,0 +1,121 @@
+#pragma once
+
+#include "chapters/Timecode.h"
+#include "session/EditorSession.h"
+#include "shell/GlobalVars.h"
+#include "shell/LangStrings.h"
+#include "stream/GopHeader.h"
+#include "support/DecoderSupport.h"
+#include "support/MessageRecorder.h"
+#include "support/TestSupport.h"
+
+#include <QImage>
+#include <QTemporaryDir>
+#include <memory>
+#include <vector>
+
+// An editor session started on a video the way the program starts it: the record reset, the
+// video scanned, the load step run. Messages are recorded, not shown.
+struct SessionRun {
+    QTemporaryDir outDir;
+    QTemporaryDir appDir;
+    MessageRecorder messages;
+    std::unique_ptr<EditorSession> s;
+
+    // Resets the record for `video`; call Start() after adjusting it.
+    void Prepare(const QString& video) {
+        s.reset();
+        Global_var_module& g = GlobalVars();
+        g = Global_var_module{};
+        g.VideoFile = video;
+        g.OutDir = outDir.path();
+        g.AppPath = appDir.path();
+        ScanMpegHeaders(video);
+    }
+    bool Start() {
+        s = std::make_unique<EditorSession>(GlobalVars());
+        return s->Start();
+    }
+    bool Start(const QString& video) {
+        Prepare(video);
+        return Start();
+    }
+    QStringList Files() const { return FilesIn(outDir.path()); }
+    QString Out(const QString& name) const { return outDir.filePath(name); }
+    ~SessionRun() {
+        s.reset();
+        GlobalVars() = Global_var_module{};
+        SetLangBase(1000);
+    }
+};
+
+// A timecode as it stands in file names.
+inline QString Mark(QString timecode) {
+    return timecode.replace(u':', u'_');
+}
+
+// The cell-times file a list of marks gives.
+inline QByteArray CellTimesOf(const QStringList& marks) {
+    QByteArray bytes;
+    for (const QString& mark : marks)
+        bytes += mark.toLatin1() + "\r\n";
+    return bytes;
+}
+
+struct Gop {
+    qint64 pos; // 1-based, as the session keeps it
+    QString text;
+    double seconds;
+};
+
+// Every valid GOP header of the file with its timecode, from the bytes (record's frame rate).
+inline std::vector<Gop> GopsOf(const QString& path) {
+    const QByteArray bytes = ReadAll(path);
+    const Global_var_module& g = GlobalVars();
+    std::vector<Gop> gops;
+    const QByteArray code = QByteArray::fromHex("000001B8");
+    for (qsizetype i = bytes.indexOf(code); i >= 0; i = bytes.indexOf(code, i + 1)) {
+        const GopTimeCode tc = DecodeGopHeader(QByteArrayView(bytes).sliced(i), 1);
+        if (!tc.valid)
+            continue;
+        const QString text = GopTimecodeToText(tc.hours, tc.minutes, tc.seconds, tc.pictures,
+                                               g.FrameRate, g.DropFrame != FlagFalse);
+        int s = 0;
+        TimeOfDaySeconds(text, s);
+        gops.push_back({i + 1, text, s + text.mid(9).toInt() / 1000.0});
+    }
+    return gops;
+}
+
+inline const Gop* GopAt(const std::vector<Gop>& gops, qint64 pos) {
+    for (const Gop& gop : gops)
+        if (gop.pos == pos)
+            return &gop;
+    return nullptr;
+}
+
+// A picture's hash over its pixels as red, green, blue bytes, with its size.
+inline quint64 HashRows(const QImage& picture) {
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
+    quint64 hash = 14695981039346656037ULL;
+    for (int y = 0; y < rgb.height(); ++y) {
+        const uchar* row = rgb.constScanLine(y);
+        for (int x = 0; x < rgb.width() * 3; ++x)
+            hash = (hash ^ row[x]) * 1099511628211ULL;
+    }
+    return hash ^ quint64(rgb.width()) << 48 ^ quint64(rgb.height()) << 32;
+}
+
+// The picture a decoder of its own shows entering the file at a 0-based byte offset.
+inline quint64 PictureHashAt(const QString& path, qint64 offset) {
+    Mpeg2Decoder decoder;
+    OpenTestDecoder(decoder, path);
+    decoder.MPEG2Seek(offset);
+    const uchar* bytes = decoder.GetMPEG2Frame();
+    TVideoFrameInfo info;
+    decoder.GetMPEG2FrameInfo(&info);
+    if (!bytes || info.Width <= 0 || info.Height <= 0)
+        return 0;
+    const QImage bottomUp(bytes, info.Width, info.Height, info.Width * 3, QImage::Format_BGR888);
+    return HashRows(bottomUp.mirrored(false, true));
+}
