@@ -1,6 +1,6 @@
 #include "about/AboutDialog.h"
 
-#include "shell/Controls.h"
+#include "widgets/Controls.h"
 #include "shell/LangStrings.h"
 
 #include <QFont>

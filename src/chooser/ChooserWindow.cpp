@@ -4,7 +4,7 @@
 #include "editor/MpegLibForm.h"
 #include "editor/Twips.h"
 #include "shell/CommandLine.h"
-#include "shell/Controls.h"
+#include "widgets/Controls.h"
 #include "shell/GlobalVars.h"
 #include "shell/LangStrings.h"
 #include "shell/MessageSeam.h"

@@ -3,7 +3,7 @@
 #include "crop/CropSettings.h"
 #include "crop/CropSup.h"
 #include "crop/PictureBox.h"
-#include "shell/Controls.h"
+#include "widgets/Controls.h"
 #include "shell/GlobalVars.h"
 #include "shell/LangStrings.h"
 

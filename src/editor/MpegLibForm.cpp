@@ -5,7 +5,7 @@
 #include "editor/PositionSlider.h"
 #include "editor/Twips.h"
 #include "session/EditorSession.h"
-#include "shell/Controls.h"
+#include "widgets/Controls.h"
 #include "shell/GlobalVars.h"
 
 #include <QCheckBox>

@@ -6,7 +6,7 @@
 #include "editor/Tag.h"
 #include "editor/Twips.h"
 #include "session/EditorSession.h"
-#include "shell/Controls.h"
+#include "widgets/Controls.h"
 
 #include <QCheckBox>
 #include <QLabel>
