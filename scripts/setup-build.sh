@@ -11,6 +11,7 @@ PACKAGES=(
     libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
     libgtest-dev libbenchmark-dev
     ffmpeg
+    dvdauthor lsdvd mkvtoolnix
 )
 
 source scripts/packages.sh

@@ -1,3 +1,4 @@
+#include "app/ExportChaptersCommand.h"
 #include "chooser/ChooserWindow.h"
 #include "editor/MessageBoxes.h"
 #include "session/AutoRun.h"
@@ -26,27 +27,34 @@ void PrintLine(FILE* out, const QString& line) {
 }
 
 void PrintUsage() {
-    const char* usage = "Usage: cueboard [VIDEO [OPTIONS]]\n"
-                        "       cueboard --info VIDEO\n"
-                        "\n"
-                        "Viewer and chapter editor for MPEG-2 video (.m2v, .mpv, .mpg, .vob).\n"
-                        "\n"
-                        "Options after the video (the authoring front-end passes them):\n"
-                        "  /outdir=\"DIR\"          folder for the chapter file, images and clips\n"
-                        "  /chapters=\"T1,T2,...\"  chapter times (HH:MM:SS.mmm) to create\n"
-                        "  /clips=\"S\"             save clips of S seconds instead of images\n"
-                        "  /crop=\"L,T,-R,-B\"      crop margins in pixels\n"
-                        "  /markonly              save chapter marks only, no images or clips\n"
-                        "  /auto                  run the whole job without user action and quit\n"
-                        "                         (exit 1: video refused or missing, 2: some\n"
-                        "                         images, clips or the chapter list not written,\n"
-                        "                         3: the run failed or stopped before its last\n"
-                        "                         chapter); needs no display\n"
-                        "\n"
-                        "  --info VIDEO   print the stream report of VIDEO and exit\n"
-                        "                 (exit 1: no sequence header, 2: file cannot be read)\n"
-                        "  --help         show this text\n"
-                        "  --version      show the version\n";
+    const char* usage =
+        "Usage: cueboard [VIDEO [OPTIONS]]\n"
+        "       cueboard --info VIDEO\n"
+        "       cueboard --export-chapters FORMAT VIDEO [OUTDIR]\n"
+        "\n"
+        "Viewer and chapter editor for MPEG-2 video (.m2v, .mpv, .mpg, .vob).\n"
+        "\n"
+        "Options after the video (the authoring front-end passes them):\n"
+        "  /outdir=\"DIR\"          folder for the chapter file, images and clips\n"
+        "  /chapters=\"T1,T2,...\"  chapter times (HH:MM:SS.mmm) to create\n"
+        "  /clips=\"S\"             save clips of S seconds instead of images\n"
+        "  /crop=\"L,T,-R,-B\"      crop margins in pixels\n"
+        "  /markonly              save chapter marks only, no images or clips\n"
+        "  /auto                  run the whole job without user action and quit\n"
+        "                         (exit 1: video refused or missing, 2: some\n"
+        "                         images, clips or the chapter list not written,\n"
+        "                         3: the run failed or stopped before its last\n"
+        "                         chapter); needs no display\n"
+        "\n"
+        "  --info VIDEO   print the stream report of VIDEO and exit\n"
+        "                 (exit 1: no sequence header, 2: file cannot be read)\n"
+        "  --export-chapters FORMAT VIDEO [OUTDIR]\n"
+        "                 print the chapter list of VIDEO's cell-times file (in\n"
+        "                 OUTDIR, default the video's folder) in FORMAT: dvdauthor,\n"
+        "                 markers, ogm, mkvxml, ffmetadata or youtube (exit 1: no\n"
+        "                 cell-times file, 2: it cannot be read)\n"
+        "  --help         show this text\n"
+        "  --version      show the version\n";
     std::fputs(usage, stdout);
 }
 
@@ -143,6 +151,10 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
     const QString first = args.value(0);
+    if (first == u"--export-chapters") {
+        QCoreApplication app(argc, argv);
+        return RunExportChapters(args.mid(1));
+    }
     if (first == u"--help" || first == u"-h" || first == u"--version" || first == u"--info") {
         QCoreApplication app(argc, argv);
         return RunScriptOption(args);

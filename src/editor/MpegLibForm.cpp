@@ -111,6 +111,7 @@ MpegLibForm::MpegLibForm(QWidget* parent) : QDialog(parent) {
     ConnectSaveOptions();
     ConnectCrop();
     ConnectChapterList();
+    ConnectChapterExport();
     ConnectSaveCurrent();
     ConnectChapterCreation();
     ConnectChapterImport();

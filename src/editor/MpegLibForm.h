@@ -154,6 +154,8 @@ public:
     void List2_GotFocus();
     void Command_Delete_Click();
     void Check_ChapterIcons_Click();
+    // "Export chapters...": the chapter list for another tool, in a format the dialog offers.
+    void ExportChapters_Click();
     // Left of a chapter icon for a slider value, in pixels.
     int ChapterIconLeft(int sliderValue) const;
 
@@ -202,6 +204,7 @@ private:
     void ConnectSaveOptions();
     void ConnectCrop();
     void ConnectChapterList();
+    void ConnectChapterExport();
     void ConnectSaveCurrent();
     void ConnectChapterCreation();
     void ConnectChapterImport();

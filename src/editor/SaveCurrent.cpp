@@ -63,10 +63,11 @@ void MpegLibForm::Command_GetChapterClipBoard_Click() {
 
 void MpegLibForm::Command_GetChapterFile_Click() {
     // The dialog is the chooser's: it carries the chooser window's caption. Its filter matches
-    // "*.TXT" without regard to letter case, so "film.txt" is offered too.
-    const QString chosen = OpenFileDialog(DefaultChapterFile(Session->VideoFile()),
-                                          QStringLiteral("Chapter Files (*.txt)"),
-                                          QStringLiteral("*.TXT"), this, LoadLangString(238));
+    // without regard to letter case, so "film.txt" is offered too; the chapter files of other
+    // tools (XML, ffmpeg metadata) are told by their content.
+    const QString chosen = OpenFileDialog(
+        DefaultChapterFile(Session->VideoFile()), QStringLiteral("Chapter Files (*.txt)"),
+        QStringLiteral("*.TXT;*.XML;*.FFMETA"), this, LoadLangString(238));
     if (!chosen.isEmpty())
         Session->ImportChapterFile(chosen);
 }

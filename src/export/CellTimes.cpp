@@ -26,20 +26,6 @@ std::optional<QByteArray> CellTimesBytes(const QStringList& entries) {
     return bytes;
 }
 
-// The new contents go to a temporary file beside `path` that replaces it only once complete,
-// so an interrupted write (crash, full disk, power cut) leaves the previous list whole.
-bool SaveBytes(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    // Unbuffered: a write error that only surfaced when a buffer is flushed inside commit() would
-    // go unnoticed there, and the cut-off file would replace the old one.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
-    // On a failed write the unfinished temporary file is discarded together with `file`.
-    if (file.write(bytes) != bytes.size() || !file.flush())
-        return false;
-    return file.commit();
-}
-
 // Step 1 of reading: a line with a ":" joins the text, ended by ","; a line break inside it
 // counts as a separator too.
 void AppendLine(QString& joined, QString line) {
@@ -74,6 +60,18 @@ std::optional<QStringList> EntriesOf(QString joined) {
 
 } // namespace
 
+bool SaveFileAtomically(const QString& path, const QByteArray& bytes) {
+    QSaveFile file(path);
+    // Unbuffered: a write error that only surfaced when a buffer is flushed inside commit() would
+    // go unnoticed there, and the cut-off file would replace the old one.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return false;
+    // On a failed write the unfinished temporary file is discarded together with `file`.
+    if (file.write(bytes) != bytes.size() || !file.flush())
+        return false;
+    return file.commit();
+}
+
 QString CellTimesPathFor(const QString& outDir, const QString& videoFile) {
     QString stem, extension;
     SplitFileName(videoFile, stem, extension);
@@ -86,7 +84,7 @@ QString CellTimesPathFor(const QString& outDir, const QString& videoFile) {
 
 bool WriteCellTimes(const QString& path, const QStringList& entries) {
     const std::optional<QByteArray> bytes = CellTimesBytes(entries);
-    return bytes && SaveBytes(path, *bytes);
+    return bytes && SaveFileAtomically(path, *bytes);
 }
 
 QString WriteCellTimesOrFallback(const QString& primary, const QString& fallback,
@@ -94,9 +92,9 @@ QString WriteCellTimesOrFallback(const QString& primary, const QString& fallback
     const std::optional<QByteArray> bytes = CellTimesBytes(entries);
     if (!bytes)
         return QString();
-    if (SaveBytes(primary, *bytes))
+    if (SaveFileAtomically(primary, *bytes))
         return primary;
-    if (SaveBytes(fallback, *bytes))
+    if (SaveFileAtomically(fallback, *bytes))
         return fallback;
     return QString();
 }

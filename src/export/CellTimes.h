@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -11,6 +12,11 @@
 // At most this many bytes of a cell-times file are read; a longer file is read up to its last
 // whole line within the limit and the rest is ignored.
 inline constexpr qint64 CellTimesReadLimit = 4 * 1024 * 1024;
+
+// Writes `bytes` to `path` so that an interrupted write (crash, full disk, power cut) leaves the
+// file as it was: they go to a temporary file beside it that replaces it only once complete.
+// False when the file cannot be written.
+bool SaveFileAtomically(const QString& path, const QByteArray& bytes);
 
 // `OutDir` + the video's stem + "_Celltimes.txt" (/out + /film + _Celltimes.txt). A video name
 // without a folder still gives a file inside `outDir`.

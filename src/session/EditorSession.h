@@ -1,5 +1,6 @@
 #pragma once
 
+#include "chapters/ChapterFormats.h"
 #include "chapters/GopLocator.h"
 #include "chapters/GopSearch.h"
 #include "shell/GlobalVars.h"
@@ -143,6 +144,10 @@ public:
     void ImportChapterList();
     void ImportClipboardText(const QString& text);
     void ImportChapterFile(const QString& path);
+    // Writes the chapter list for another tool; a file that cannot be written is reported.
+    bool ExportChapterList(const QString& path, ChapterFormat format);
+    // The export file offered for `format`, beside the cell-times file.
+    QString ChapterExportPath(ChapterFormat format) const;
 
     // ---- Playback --------------------------------------------------------------------------
     Flag Playing = FlagFalse;

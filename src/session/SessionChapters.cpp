@@ -1,9 +1,11 @@
 #include "session/EditorSession.h"
 
+#include "chapters/ChapterFileImport.h"
 #include "chapters/ChapterPlan.h"
 #include "chapters/ChapterText.h"
 #include "chapters/Timecode.h"
 #include "export/CellTimes.h"
+#include "export/ChapterExport.h"
 #include "export/SaveNames.h"
 #include "shell/LangStrings.h"
 #include "shell/MessageSeam.h"
@@ -11,6 +13,7 @@
 #include "stream/NumberText.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -109,11 +112,27 @@ void EditorSession::ImportChapterFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return;
-    // A file that holds no usable time is passed over without a message.
-    const ChapterTextResult result =
-        ReadChapterText(ChapterTextOfFile(file.readAll()), ChapterTextSource::File);
+    // A file that holds no usable time is passed over without a message; the formats of other
+    // chapter tools are told by their content.
+    const ChapterTextResult result = ReadChapterFile(file);
     if (result.accepted)
         ShowFileChapters(result.entries);
+}
+
+QString EditorSession::ChapterExportPath(ChapterFormat format) const {
+    return ChapterExportPathFor(QFileInfo(CellTimesPath).path(), g.VideoFile, format);
+}
+
+bool EditorSession::ExportChapterList(const QString& path, ChapterFormat format) {
+    ChapterExportOptions options;
+    options.videoFile = g.VideoFile;
+    options.durationSeconds = g.DurationSeconds;
+    options.videoFormat = DvdVideoFormatOf(g.FrameRate);
+    if (WriteChapterExport(path, format, Chapters, options))
+        return true;
+    ShowMessage(parent(), LoadLangString(269, {QStringLiteral("|1"), path}),
+                MessageIcon::Exclamation);
+    return false;
 }
 
 // ---- Chapter runs ---------------------------------------------------------------------------

@@ -1,3 +1,4 @@
+#include "chapters/ChapterFileImport.h"
 #include "crop/PictureBox.h"
 #include "editor/MpegLibForm.h"
 #include "editor/PositionSlider.h"
@@ -6,6 +7,7 @@
 #include "support/EditorFixture.h"
 #include "support/SessionFixture.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFileDialog>
@@ -279,6 +281,36 @@ TEST_F(EditorWindow, TheChapterFileDialogOffersTheVideosChapterFile) {
     EXPECT_EQ(f->Session->FileChapters,
               (QStringList{u"00:00:00.000"_qs, u"00:00:03.000"_qs, u"00:00:06.000"_qs}));
     ExpectShowsSession(*f, "after the import");
+}
+
+// The chapter list's "Export chapters..." writes the format the dialog's filter chose, under the
+// name offered beside the cell-times file.
+TEST_F(EditorWindow, ExportChaptersFromTheChapterList) {
+    Start();
+    f->Session->NextGopStep();
+    f->Session->NextGopStep();
+    f->Session->SaveCurrent();
+    QAction* action = f->List1->findChild<QAction*>(u"Action_ExportChapters"_qs);
+    ASSERT_TRUE(action);
+    EXPECT_EQ(f->List1->contextMenuPolicy(), Qt::ActionsContextMenu);
+    QString offered;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = f->findChild<QFileDialog*>(u"ExportChaptersDialog"_qs);
+        if (!dialog || !dialog->isVisible())
+            return;
+        poll.stop();
+        dialog->selectNameFilter(u"Matroska XML chapters (*.xml)"_qs);
+        emit dialog->filterSelected(u"Matroska XML chapters (*.xml)"_qs);
+        offered = dialog->selectedFiles().value(0);
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    poll.start(20);
+    action->trigger();
+    EXPECT_EQ(offered, fx.outDir.filePath(u"pal_chapters.xml"_qs));
+    const ChapterTextResult back = ReadChapterFile(ReadAll(offered));
+    EXPECT_EQ(back.entries, (QStringList{u"00:00:00.000"_qs} + f->Session->Chapters));
+    EXPECT_TRUE(fx.messages.messages.empty());
 }
 
 // Crop bars of margins above 0 stand on the edges of the picture.
