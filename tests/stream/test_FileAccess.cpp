@@ -2,203 +2,59 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
 
-constexpr qint64 FourGiB = qint64(1) << 32;
+using FileAccess = TempFolderTest;
 
-// Bytes whose value depends on their offset, so a read from the wrong place shows.
-QByteArray Numbered(qsizetype size) {
-    QByteArray bytes(size, '\0');
-    for (qsizetype i = 0; i < size; ++i)
-        bytes[i] = char((i * 7 + i / 251) & 0xFF);
-    return bytes;
-}
-
-class FileAccessTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir_.isValid());
-        content_ = Numbered(250000);
-        path_ = dir_.filePath("data.bin");
-        ASSERT_TRUE(WriteAll(path_, content_));
-    }
-    QString Missing() const { return dir_.filePath("missing.bin"); }
-
-    QTemporaryDir dir_;
-    QByteArray content_;
-    QString path_;
-};
-
-TEST_F(FileAccessTest, FileSizeOfRegularFilesOnly) {
-    const QString empty = dir_.filePath("empty.bin");
-    ASSERT_TRUE(WriteAll(empty, {}));
-    EXPECT_EQ(FileSizeOf(path_), 250000);
-    EXPECT_EQ(FileSizeOf(empty), 0);
-    EXPECT_EQ(FileSizeOf(Missing()), 0);
-    EXPECT_EQ(FileSizeOf(dir_.path()), 0);
-    EXPECT_EQ(FileSizeOf(QString()), 0);
-}
-
-TEST_F(FileAccessTest, ReadFileBlockFromStartAndFromEnd) {
-    struct Case {
-        const char* name;
-        qint64 offset;
-        bool fromEnd;
-        qsizetype firstByte; // offset in the file of the first byte read
-    };
-    const Case cases[] = {
-        {"start", 0, false, 0},
-        {"inside", 123457, false, 123457},
-        {"last 100000 bytes", 100000, true, 150000},
-        {"from end, whole file", 250000, true, 0},
-        {"from end, beyond the start", 400000, true, 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        QByteArray buffer(100000, '\0');
-        ReadFileBlock(path_, 100000, c.offset, c.fromEnd, buffer);
-        EXPECT_EQ(buffer, content_.mid(c.firstByte, 100000));
-    }
-}
-
-TEST_F(FileAccessTest, ReadFileBlockShortReadKeepsTheRestOfTheBuffer) {
-    QByteArray buffer(20, 'Z');
-    ReadFileBlock(path_, 20, 249995, false, buffer);
-    EXPECT_EQ(buffer, content_.right(5) + QByteArray(15, 'Z'));
-
-    QByteArray beyond(8, 'Z');
-    ReadFileBlock(path_, 8, 300000, false, beyond);
-    EXPECT_EQ(beyond, QByteArray(8, 'Z'));
-}
-
-TEST_F(FileAccessTest, ReadFileBlockEmptiesTheBufferWhenTheFileCannotBeOpened) {
-    for (const QString& path : {Missing(), dir_.path()}) {
-        QByteArray buffer(16, 'Z');
-        ReadFileBlock(path, 16, 0, false, buffer);
-        EXPECT_TRUE(buffer.isEmpty()) << path.toStdString();
-    }
-}
-
-TEST_F(FileAccessTest, ReadFileBlockAtReportsTheBytesRead) {
-    struct Case {
-        qint64 offset;
-        qint32 count;
-        qint32 expected;
-    };
-    const Case cases[] = {
-        {0, 100000, 100000}, {200000, 100000, 50000}, {249999, 10, 1},
-        {250000, 10, 0},     {FourGiB + 5, 10, 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.offset);
-        QByteArray buffer(c.count, 'Z');
-        EXPECT_EQ(ReadFileBlockAt(path_, c.count, c.offset, buffer), c.expected);
-        EXPECT_EQ(buffer.left(c.expected), content_.mid(c.offset, c.expected));
-        EXPECT_EQ(buffer.mid(c.expected), QByteArray(c.count - c.expected, 'Z'));
-    }
-}
-
-TEST_F(FileAccessTest, ReadFileBlockAtGrowsASmallBuffer) {
-    QByteArray buffer;
-    EXPECT_EQ(ReadFileBlockAt(path_, 300, 1000, buffer), 300);
-    EXPECT_EQ(buffer.left(300), content_.mid(1000, 300));
-}
-
-TEST_F(FileAccessTest, ReadFileBlockAtOnAMissingFile) {
-    QByteArray buffer(16, 'Z');
-    EXPECT_EQ(ReadFileBlockAt(Missing(), 16, 0, buffer), 0);
-    EXPECT_TRUE(buffer.isEmpty());
-}
-
-TEST_F(FileAccessTest, ReadOpenFileBlockReadsManyBlocksFromOneOpenFile) {
-    OpenFile file(path_);
-    ASSERT_TRUE(file.isOpen());
-    EXPECT_EQ(file.size(), 250000);
-    QByteArray buffer;
-    for (qint64 offset : {qint64(240000), qint64(0), qint64(123456)}) {
-        const qint32 got = ReadOpenFileBlock(file, 10000, offset, buffer);
-        ASSERT_EQ(got, 10000);
-        EXPECT_EQ(buffer.left(got), content_.mid(offset, 10000));
-    }
-    EXPECT_EQ(ReadOpenFileBlock(file, 10000, 245000, buffer), 5000);
-    EXPECT_EQ(ReadOpenFileBlock(file, 10000, 250000, buffer), 0);
-
-    OpenFile moved(std::move(file));
-    EXPECT_FALSE(file.isOpen());
-    EXPECT_EQ(ReadOpenFileBlock(moved, 4, 8, buffer), 4);
-    moved.close();
-    EXPECT_EQ(ReadOpenFileBlock(moved, 4, 8, buffer), 0);
-
-    const OpenFile missing(Missing());
-    EXPECT_FALSE(missing.isOpen());
-    EXPECT_EQ(ReadOpenFileBlock(missing, 4, 0, buffer), 0);
-}
-
-TEST_F(FileAccessTest, FileExistsForEntriesThatAreNotFolders) {
-    const QString hidden = dir_.filePath(".hidden.vob");
-    ASSERT_TRUE(WriteAll(hidden, "x"));
-    ASSERT_TRUE(QDir(dir_.path()).mkdir("folder"));
-    EXPECT_TRUE(FileExists(path_));
-    EXPECT_TRUE(FileExists(hidden));
-    EXPECT_FALSE(FileExists(dir_.filePath("folder")));
-    EXPECT_FALSE(FileExists(Missing()));
-    EXPECT_FALSE(FileExists(QString()));
-}
-
-// Sparse files take no disk space, so sizes of 4 GiB and more cost nothing.
-TEST(FileAccessLarge, SizesAroundTheThirtyTwoBitLimits) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    for (qint64 size : {FourGiB, qint64(3000000000), qint64(2147483648), FourGiB + 1}) {
-        SCOPED_TRACE(size);
-        const QString path = dir.filePath("sparse.bin");
-        ASSERT_TRUE(MakeSparseFile(path, size, "head", "tail"));
-        EXPECT_EQ(FileSizeOf(path), size);
-        EXPECT_EQ(OpenFile(path).size(), size);
-    }
-}
-
-TEST(FileAccessLarge, ReadsAboveFourGiB) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
+// Reads into a buffer of 'Z' from a sparse file past 4 GiB with random bytes at both ends (a read
+// from the wrong place, or an offset cut to 32 bits, shows): offset, count, from end; bytes read.
+TEST_F(FileAccess, ReadsAtTheEdgesOfAFile) {
+    const qint64 size = (qint64(1) << 32) + 250000, high = (qint64(1) << 32);
+    const QByteArray head = RandomBytes(250000, 7), tail = RandomBytes(250000, 8);
     const QString path = dir.filePath("sparse.bin");
-    const qint64 size = FourGiB + 500000;
-    const QByteArray low = Numbered(64);
-    const QByteArray high = "bytes written above four GiB";
-    const QByteArray tail = "the last bytes";
-    ASSERT_TRUE(MakeSparseFile(path, size, {}, tail));
-    {
-        // The same low 32 bits as `high` but below 4 GiB: a truncated offset reads this instead.
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-        ASSERT_TRUE(file.seek(1000));
-        ASSERT_EQ(file.write(low), low.size());
-        ASSERT_TRUE(file.seek(FourGiB + 1000));
-        ASSERT_EQ(file.write(high), high.size());
+    ASSERT_TRUE(MakeSparseFile(path, size, head, tail));
+    // clang-format off
+    const std::tuple<qint64, qint32, bool, QByteArray> rows[] = {
+        {0, 100000, false, head.left(100000)}, {123457, 1000, false, head.mid(123457, 1000)},
+        {-5, 10, false, {}}, {249995, 10, false, head.right(5) + QByteArray(5, 0)},
+        {high + 5, 10, false, tail.mid(5, 10)}, {size - 5, 20, false, tail.right(5)},
+        {size, 10, false, {}}, {100000, 100000, true, tail.right(100000)},
+        {1, 1, true, tail.right(1)}, {size + 9, 4, true, head.left(4)}};
+    // clang-format on
+    OpenFile open(path);
+    for (const auto& [offset, count, fromEnd, read] : rows) {
+        const QByteArray expected = read + QByteArray(count - read.size(), 'Z');
+        QByteArray block(count, 'Z'), at(count, 'Z'), grown;
+        ReadFileBlock(path, count, offset, fromEnd, block);
+        EXPECT_EQ(block, expected) << offset;
+        if (!fromEnd) { // ReadOpenFileBlock grows a smaller buffer to the count
+            EXPECT_EQ(QList<qint64>({ReadFileBlockAt(path, count, offset, at),
+                                     ReadOpenFileBlock(open, count, offset, grown), grown.size()}),
+                      QList<qint64>({read.size(), read.size(), offset < 0 ? 0 : count}));
+            EXPECT_EQ(QList<QByteArray>({at, grown.left(read.size())}),
+                      QList<QByteArray>({expected, read}));
+        }
     }
-
-    QByteArray buffer;
-    ASSERT_EQ(ReadFileBlockAt(path, high.size(), FourGiB + 1000, buffer), high.size());
-    EXPECT_EQ(buffer, high);
-
-    QByteArray fromStart(high.size(), '\0');
-    ReadFileBlock(path, high.size(), FourGiB + 1000, false, fromStart);
-    EXPECT_EQ(fromStart, high);
-
-    QByteArray fromEnd(tail.size(), '\0');
-    ReadFileBlock(path, tail.size(), tail.size(), true, fromEnd);
-    EXPECT_EQ(fromEnd, tail);
-
-    OpenFile file(path);
-    QByteArray open;
-    ASSERT_EQ(ReadOpenFileBlock(file, high.size(), FourGiB + 1000, open), high.size());
-    EXPECT_EQ(open.left(high.size()), high);
-    EXPECT_EQ(ReadOpenFileBlock(file, 100, size - 10, open), 10);
-    EXPECT_EQ(ReadFileBlockAt(path, 10, size, open), 0);
+    QByteArray sized("ZZZZZZ"); // no more than the count, no more than the buffer
+    ReadFileBlock(path, 4, 0, false, sized);
+    EXPECT_EQ(sized, head.left(4) + "ZZ");
+    ReadFileBlock(path, 9, 0, false, sized);
+    EXPECT_EQ(sized, head.left(6));
+    EXPECT_EQ(QList<qint64>({FileSizeOf(path), open.size(), FileSizeOf(Write("empty.bin", {})),
+                             FileExists(path), FileExists(Write(".hidden.vob", "x"))}),
+              QList<qint64>({size, size, 0, 1, 1}));
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder"));
+    for (const QString& other : {dir.filePath("missing.bin"), dir.filePath("folder"), QString()}) {
+        QByteArray block(16, 'Z'), at(16, 'Z');
+        ReadFileBlock(other, 16, 0, false, block);
+        EXPECT_EQ(QList<qint64>({FileSizeOf(other), ReadFileBlockAt(other, 16, 0, at),
+                                 ReadOpenFileBlock(OpenFile(other), 16, 0, block), block.size(),
+                                 at.size(), FileExists(other), OpenFile(other).isOpen()}),
+                  QList<qint64>({0, 0, 0, 0, 0, 0, 0}))
+            << other.toStdString();
+    }
 }
 
 } // namespace
