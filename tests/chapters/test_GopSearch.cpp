@@ -1,303 +1,165 @@
-#include "chapters/GopSearch.h"
-#include "chapters/Timecode.h"
-#include "stream/GopHeader.h"
-#include "support/GopReference.h"
+#include "chapters/GopLocator.h"
 #include "support/TestSupport.h"
 
-#include <QFile>
 #include <QTemporaryDir>
+#include <QTime>
+#include <cmath>
 #include <gtest/gtest.h>
-#include <vector>
+#include <map>
+#include <tuple>
 
 namespace {
 
-// ---- Building byte-exact files --------------------------------------------------------------
+const QByteArray GopCode = QByteArray::fromHex("000001B8");
 
-QByteArray GopHeaderBytes(int h, int m, int s, int p, bool valid = true) {
-    QByteArray bytes = QByteArray::fromHex("000001B8");
-    const quint8 b0 = quint8((h & 0x1F) << 2 | (m >> 4));
-    const quint8 b1 = quint8((m & 0x0F) << 4 | (valid ? 0x08 : 0x00) | (s >> 3));
-    const quint8 b2 = quint8((s & 0x07) << 5 | (p >> 1));
-    const quint8 b3 = quint8((p & 1) << 7);
-    bytes.append(char(b0)).append(char(b1)).append(char(b2)).append(char(b3));
-    return bytes;
-}
-
-// A file of `size` filler bytes (no start codes) with GOP headers at the given 0-based offsets;
-// header i carries the time code 00:00:i (so the expected text tells which one was found).
-struct Planted {
-    qint64 offset;
-    int second;
-    bool valid = true;
-};
-
-QByteArray Filler(qint64 size) {
-    return QByteArray(size, char(0x55));
-}
-
-QByteArray PlantHeaders(qint64 size, const std::vector<Planted>& headers) {
-    QByteArray file = Filler(size);
-    for (const Planted& h : headers)
-        file.replace(h.offset, 8, GopHeaderBytes(0, 0, h.second, 0, h.valid));
-    return file;
+// A GOP header of 00:00:<second>.000; a negative second clears the marker bit (an invalid one).
+QByteArray Gop(int second) {
+    const int s = qAbs(second);
+    const char timeCode[] = {0, char((second < 0 ? 0x00 : 0x08) | s >> 3), char((s & 7) << 5), 0};
+    return GopCode + QByteArray(timeCode, 4);
 }
 
 QString SecondText(int second) {
-    return QStringLiteral("00:00:%1.000").arg(second, 2, 10, QChar(u'0'));
+    return second ? QString("00:00:%1.000").arg(second, 2, 10, QChar('0')) : QString("???");
 }
 
-using GopReference::CollectHeaders;
-using GopReference::Expected;
-using GopReference::Header;
-using GopReference::Reference;
-using GopReference::Window;
+// Hand-made files: size and (offset, second) of each header; L: one a second every 100000 bytes.
+using Layout = std::pair<qint64, std::vector<std::pair<qint64, int>>>;
+std::map<char, Layout> Layouts = {
+    {'A', {300000, {{100, 1}, {20000, 2}, {50000, 3}, {99000, 4}, {150000, 5}}}},
+    {'B', {600000, {{1000, 1}, {150000, 2}, {180000, 3}, {240000, -4}, {260000, 5}, {400000, 6}}}},
+    {'C', {500000, {{299990, 1}, {350000, 2}}}},
+    {'D', {2600000, {{10, 1}}}},
+    {'E', {2600000, {{10, 1}, {2150000, 2}}}},
+    {'F', {400000, {{6000, -3}, {250000, 7}}}},
+    {'G', {300000, {{99995, 7}}}},
+    {'L', {3000000, {}}},
+    {'x', {500000, {}}}};
 
-void ExpectMatches(const GopSearchContext& ctx, const Expected& want, qint64 pos, bool backward) {
-    const GopSearchResult got =
-        FindGopTimecode(ctx, pos, backward ? SearchDirection::Backward : SearchDirection::Forward);
-    const char* dir = backward ? "backward" : "forward";
-    ASSERT_EQ(got.found, want.found) << dir << " from " << pos;
-    if (want.found) {
-        EXPECT_EQ(got.headerPos, want.headerPos) << dir << " from " << pos;
-        EXPECT_EQ(got.timecode, GopTimecodeToText(want.tc.hours, want.tc.minutes, want.tc.seconds,
-                                                  want.tc.pictures, ctx.frameRate, ctx.dropFrame))
-            << dir << " from " << pos;
-        return;
+class GopSearch : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        for (int k = 0; k < 30; ++k)
+            Layouts['L'].second.push_back({k * 100000 + 50, k});
+        for (const auto& [name, layout] : Layouts) {
+            QByteArray bytes(layout.first, char(0x55));
+            for (const auto& [offset, second] : layout.second)
+                bytes.replace(offset, 8, Gop(second));
+            ASSERT_TRUE(name == 'x' || WriteAll(Path(name), bytes));
+        }
     }
-    switch (want.fallback) {
-    case Expected::Unknown:
-        EXPECT_EQ(got.fallback, GopFallback::Unknown) << dir << " from " << pos;
-        break;
-    case Expected::ShownText:
-        EXPECT_EQ(got.fallback, GopFallback::ShownText) << dir << " from " << pos;
-        break;
-    default:
-        EXPECT_EQ(got.fallback, GopFallback::CurrentTimecode) << dir << " from " << pos;
-        break;
+    static QString Path(char name) { return dir.filePath(QString(QChar(name))); }
+    static GopSearchContext Context(char name) { return {Path(name), Layouts.at(name).first}; }
+    static qint64 HeaderPos(char name, int second) { // 1 + its offset; 0 for none
+        for (const auto& [offset, s] : Layouts.at(name).second)
+            if (s == second && second != 0)
+                return offset + 1;
+        return 0;
     }
-    EXPECT_EQ(got.timecode, "???") << dir << " from " << pos;
-}
-
-GopSearchContext ContextFor(const QString& path, qint64 size, float fps = 25.0f,
-                            bool drop = false) {
-    GopSearchContext ctx;
-    ctx.path = path;
-    ctx.fileLength = size;
-    ctx.frameRate = fps;
-    ctx.dropFrame = drop;
-    return ctx;
-}
-
-// Positions spread over the file plus the ones on both sides of every 100000-byte border and of
-// every header (the rules change there).
-std::vector<qint64> ProbePositions(qint64 size, const std::vector<Header>& headers,
-                                   qint64 base = 0) {
-    std::vector<qint64> positions;
-    for (qint64 p = base; p < base + size; p += 23459)
-        positions.push_back(p);
-    for (qint64 border = base; border <= base + size; border += Window)
-        for (qint64 d : {-12LL, -9LL, -8LL, -1LL, 0LL, 1LL, 4LL, 5LL, 9LL})
-            positions.push_back(border + d);
-    for (const Header& h : headers)
-        for (qint64 d :
-             {-Window - 1, -Window + 9, -5LL, 0LL, 1LL, 4LL, 5LL, 6LL, 12LL, Window - 9, Window})
-            positions.push_back(h.offset + d);
-    std::vector<qint64> inFile;
-    for (qint64 p : positions)
-        if (p >= 0 && p <= base + size + 10)
-            inFile.push_back(p);
-    return inFile;
-}
-
-using GopSearchFiles = TempFolderTest;
-
-// ---- Byte-built cases ----------------------------------------------------------------------
-
-TEST_F(GopSearchFiles, NearTheStartBackwardTakesTheLastHeaderBeforeThePosition) {
-    const QByteArray file =
-        PlantHeaders(300000, {{100, 1}, {20000, 2}, {50000, 3}, {99000, 4}, {150000, 5}});
-    const QString path = Write("start.m2v", file);
-    const GopSearchContext ctx = ContextFor(path, file.size());
-    struct Case {
-        qint64 pos;
-        int second;
-    } cases[] = {
-        {1, 1},     {104, 1},   {105, 1},   {106, 1}, // first header when index + 4 >= pos
-        {20000, 1}, {20001, 1}, {20002, 2}, {49999, 2},
-        {60000, 3}, {99001, 3}, {99002, 4}, {100000, 4},
-    };
-    for (const Case& c : cases) {
-        const GopSearchResult r = FindGopTimecode(ctx, c.pos, SearchDirection::Backward);
-        EXPECT_TRUE(r.found) << c.pos;
-        EXPECT_EQ(r.timecode, SecondText(c.second)) << "backward from " << c.pos;
-    }
-}
-
-TEST_F(GopSearchFiles, FurtherInBackwardTakesTheLastHeaderOfThePrecedingWindow) {
-    const QByteArray file = PlantHeaders(
-        600000, {{1000, 1}, {150000, 2}, {180000, 3}, {240000, 4, false}, {260000, 5}});
-    const QString path = Write("mid.m2v", file);
-    const GopSearchContext ctx = ContextFor(path, file.size());
-    // From 270000 the window is [170000, 270000): headers at 180000 and 260000 (the one at 240000
-    // is invalid and passed over).
-    GopSearchResult r = FindGopTimecode(ctx, 270000, SearchDirection::Backward);
-    EXPECT_EQ(r.timecode, SecondText(5));
-    EXPECT_EQ(r.headerPos, 260001);
-    // From 255000 the window [155000, 255000) holds 180000 and the invalid 240000.
-    r = FindGopTimecode(ctx, 255000, SearchDirection::Backward);
-    EXPECT_EQ(r.timecode, SecondText(3));
-    // From 500000 the first windows are empty; the walk goes back to 260000.
-    r = FindGopTimecode(ctx, 500000, SearchDirection::Backward);
-    EXPECT_EQ(r.timecode, SecondText(5));
-    EXPECT_EQ(r.headerPos, 260001);
-}
-
-TEST_F(GopSearchFiles, ForwardTakesTheLastHeaderOfTheWindowFromThePosition) {
-    const QByteArray file =
-        PlantHeaders(600000, {{1000, 1}, {150000, 2}, {180000, 3}, {400000, 4}});
-    const QString path = Write("fwd.m2v", file);
-    const GopSearchContext ctx = ContextFor(path, file.size());
-    EXPECT_EQ(FindGopTimecode(ctx, 120000, SearchDirection::Forward).timecode, SecondText(3));
-    EXPECT_EQ(FindGopTimecode(ctx, 180001, SearchDirection::Forward).timecode, SecondText(4));
-    // Near the start a forward search gives the first header after the position.
-    EXPECT_EQ(FindGopTimecode(ctx, 50, SearchDirection::Forward).timecode, SecondText(1));
-    // Past the last header the walk runs off the end: the current timecode stays.
-    const GopSearchResult r = FindGopTimecode(ctx, 400001, SearchDirection::Forward);
-    EXPECT_FALSE(r.found);
-    EXPECT_EQ(r.fallback, GopFallback::CurrentTimecode);
-}
-
-TEST_F(GopSearchFiles, HeadersAtTheWindowEdgeCountOnlyWithTheirTimeCodeInside) {
-    // A window of 100000 bytes uses a header only when its 1-based index is below 99992. Forward
-    // from 200000, a usable edge header is the last of the first window; an unusable one sends the
-    // search to the next window, where the later header wins.
-    const struct {
-        qint64 edgeOffset;
-        int expectedSecond;
-    } cases[] = {{200000 + 99990, 1}, {200000 + 99991, 2}};
-    for (const auto& c : cases) {
-        const QByteArray file = PlantHeaders(500000, {{c.edgeOffset, 1}, {350000, 2}});
-        const QString path = Write(QStringLiteral("edge%1.m2v").arg(c.edgeOffset), file);
-        const GopSearchContext ctx = ContextFor(path, file.size());
-        EXPECT_EQ(FindGopTimecode(ctx, 200000, SearchDirection::Forward).timecode,
-                  SecondText(c.expectedSecond))
-            << c.edgeOffset;
-        std::vector<Header> headers;
-        CollectHeaders(file, 0, headers);
-        for (qint64 pos : {300000LL, 300001LL, 299999LL, 200000LL, 200001LL})
-            ExpectMatches(ctx, Reference(headers, file.size(), pos, true), pos, true);
-    }
-}
-
-TEST_F(GopSearchFiles, GivesUpAfterTwentyOneEmptyWindows) {
-    const QByteArray file = PlantHeaders(2600000, {{10, 1}});
-    const QString path = Write("empty.m2v", file);
-    const GopSearchContext ctx = ContextFor(path, file.size());
-    const GopSearchResult r = FindGopTimecode(ctx, 2500000, SearchDirection::Backward);
-    EXPECT_FALSE(r.found);
-    EXPECT_EQ(r.timecode, "???");
-    // 21 windows back from 2300000 reach the header at the start: found.
-    EXPECT_TRUE(FindGopTimecode(ctx, 2000000, SearchDirection::Backward).found);
-}
-
-TEST_F(GopSearchFiles, UnreadableOrMissingFilesFallBack) {
-    GopSearchContext ctx = ContextFor(dir.filePath("missing.m2v"), 500000);
-    EXPECT_EQ(FindGopTimecode(ctx, 1000, SearchDirection::Backward).timecode, "???");
-    EXPECT_EQ(FindGopTimecode(ctx, 1000, SearchDirection::Forward).fallback,
-              GopFallback::ShownText);
-    ctx.path = dir.path(); // a folder
-    EXPECT_EQ(FindGopTimecode(ctx, 300000, SearchDirection::Backward).timecode, "???");
-    EXPECT_EQ(ReadFirstGopTimecode(dir.path(), 25.0f, false), "???");
-    EXPECT_EQ(ReadFirstGopTimecode(Write("empty.bin", {}), 25.0f, false), "???");
-}
-
-TEST_F(GopSearchFiles, FirstGopTimecodeSkipsInvalidHeadersAndCrossesWindows) {
-    QByteArray file = Filler(400000);
-    file.replace(5000, 8, GopHeaderBytes(30, 0, 0, 0));       // hours 30: invalid
-    file.replace(6000, 8, GopHeaderBytes(1, 2, 3, 4, false)); // marker bit clear
-    file.replace(250000, 8, GopHeaderBytes(10, 0, 0, 0));
-    EXPECT_EQ(ReadFirstGopTimecode(Write("first.m2v", file), 25.0f, false), "10:00:00.000");
-    // A header straddling the end of the first window is found in the next one.
-    QByteArray border = Filler(300000);
-    border.replace(99995, 8, GopHeaderBytes(0, 0, 7, 0));
-    EXPECT_EQ(ReadFirstGopTimecode(Write("border.m2v", border), 25.0f, false), SecondText(7));
-    EXPECT_EQ(ReadFirstGopTimecode(Write("none.m2v", Filler(300000)), 25.0f, false), "???");
-}
-
-// ---- Real videos ---------------------------------------------------------------------------
-
-struct VideoCase {
-    const char* name;
-    float fps;
-    bool drop;
+    static inline QTemporaryDir dir;
 };
 
-class GopSearchVideos : public ::testing::TestWithParam<VideoCase> {};
-
-TEST_P(GopSearchVideos, SelectsTheHeaderItsRuleNamesEverywhere) {
-    const VideoCase& v = GetParam();
-    const QString path = TestVideo(QString::fromLatin1(v.name));
-    const QByteArray file = ReadAll(path);
-    ASSERT_GT(file.size(), 3 * Window) << "missing test video " << v.name;
-    std::vector<Header> headers;
-    CollectHeaders(file, 0, headers);
-    ASSERT_GT(headers.size(), 3u);
-    const GopSearchContext ctx = ContextFor(path, file.size(), v.fps, v.drop);
-    for (qint64 pos : ProbePositions(file.size(), headers)) {
-        ExpectMatches(ctx, Reference(headers, file.size(), pos, true), pos, true);
-        ExpectMatches(ctx, Reference(headers, file.size(), pos, false), pos, false);
-        if (HasFatalFailure())
-            return;
+// File, position, search (Back, Forward, Next); second found (0: none), fallback. Back: the last
+// header whose time code lies in the 100000 bytes before the position (near the start: before it),
+// going back window by window, 21 at most; Forward: the last one of the window from there (near
+// the start: the first); Next: the first valid one at or after the 0-based offset.
+TEST_F(GopSearch, SearchesTakeTheHeaderTheirWindowNames) {
+    constexpr auto U = GopFallback::Unknown, S = GopFallback::ShownText,
+                   C = GopFallback::CurrentTimecode;
+    const std::tuple<char, qint64, char, int, GopFallback> rows[] = {
+        {'A', 1, 'B', 1, U},      {'A', 104, 'B', 1, U},     {'A', 20001, 'B', 1, U},
+        {'A', 20002, 'B', 2, U},  {'A', 49999, 'B', 2, U},   {'A', 60000, 'B', 3, U},
+        {'A', 99001, 'B', 3, U},  {'A', 99002, 'B', 4, U},   {'A', 100001, 'B', 4, U},
+        {'A', 150010, 'B', 5, U}, {'A', 150009, 'B', 4, U},  {'B', 270000, 'B', 5, U},
+        {'B', 255000, 'B', 3, U}, {'B', 390000, 'B', 5, U},  {'C', 300000, 'B', 1, U},
+        {'C', 299999, 'B', 2, U}, {'D', 2096850, 'B', 1, U}, {'D', 2096851, 'B', 0, U},
+        {'x', 1000, 'B', 0, U},   {'A', 50, 'F', 1, U},      {'A', 100, 'F', 1, U},
+        {'A', 200, 'F', 2, U},    {'A', 120000, 'F', 5, U},  {'B', 120000, 'F', 3, U},
+        {'B', 180001, 'F', 5, U}, {'B', 260001, 'F', 6, U},  {'C', 200000, 'F', 1, U},
+        {'C', 199999, 'F', 2, U}, {'B', 400001, 'F', 0, C},  {'B', 599999, 'F', 0, C},
+        {'B', 600000, 'F', 0, S}, {'D', 700000, 'F', 0, C},  {'D', 600000, 'F', 0, U},
+        {'x', 1000, 'F', 0, S},   {'B', 1000, 'N', 1, U},    {'B', 1001, 'N', 2, U},
+        {'B', 180001, 'N', 5, U}, {'B', 400001, 'N', 0, U},  {'C', 199999, 'N', 1, U},
+        {'G', 0, 'N', 7, U},      {'E', 11, 'N', 0, U},      {'E', 100000, 'N', 2, U},
+        {'x', 0, 'N', 0, U}};
+    for (const auto& [file, pos, search, second, fallback] : rows) {
+        const auto direction = search == 'B' ? SearchDirection::Backward : SearchDirection::Forward;
+        const GopSearchContext ctx = Context(file);
+        const GopSearchResult got =
+            search == 'N' ? FindNextGopHeader(ctx, pos) : FindGopTimecode(ctx, pos, direction);
+        EXPECT_EQ(got.headerPos, HeaderPos(file, second)) << file << " " << search << " " << pos;
+        EXPECT_EQ(got.timecode, SecondText(second)) << file << " " << search << " " << pos;
+        EXPECT_TRUE(got.found == (second != 0) && (second || got.fallback == fallback)) << pos;
     }
-    // The first header of the file is what the first-GOP reader reports.
-    const auto firstValid =
-        std::find_if(headers.begin(), headers.end(), [](const Header& h) { return h.tc.valid; });
-    ASSERT_NE(firstValid, headers.end());
-    EXPECT_EQ(ReadFirstGopTimecode(path, v.fps, v.drop),
-              GopTimecodeToText(firstValid->tc.hours, firstValid->tc.minutes,
-                                firstValid->tc.seconds, firstValid->tc.pictures, v.fps, v.drop));
+    const std::pair<QString, int> first[] = {{Path('F'), 7}, {Path('G'), 7},  {Path('C'), 1},
+                                             {Path('D'), 1}, {dir.path(), 0}, {Path('x'), 0}};
+    for (const auto& [path, second] : first)
+        EXPECT_EQ(ReadFirstGopTimecode(path, 25, false), SecondText(second)) << path.toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    All, GopSearchVideos,
-    ::testing::Values(VideoCase{"pal.m2v", 25.0f, false}, VideoCase{"pal.mpg", 25.0f, false},
-                      VideoCase{"pal_dvd.vob", 25.0f, false}, VideoCase{"oneseq.m2v", 25.0f, false},
-                      VideoCase{"ntsc_df.mpg", 29.97f, true},
-                      VideoCase{"ntsc_ndf.mpg", 29.97f, false},
-                      VideoCase{"film.m2v", 23.976f, false}, VideoCase{"tc10h.m2v", 25.0f, false}),
-    [](const auto& info) {
-        QString name = QString::fromLatin1(info.param.name);
-        return name.replace(u'.', u'_').toStdString();
-    });
+// Target, probe position, exact text, last GOP; the GOP Nearest and Chapter find in L (-1: none;
+// GOP 15 has no known time): guesses until within 2 s, then GOP by GOP, Nearest taking the
+// closest met, Chapter the first at or after the target going forward, at or before it going back.
+TEST_F(GopSearch, LocatorWalksToTheGopOfATime) {
+    const qint64 last = HeaderPos('L', 29);
+    const std::tuple<double, double, const char*, qint64, int, int> rows[] = {
+        {20.9, 0, "", last, 21, 21},          {10.4, 1e6, "", last, 10, 11},
+        {9.6, 1.05e6, "", last, 10, 9},       {29.5, 2.95e6, "", last, 29, 29},
+        {29.5, 2.95e6, "", last + 1, 29, -1}, {12.3, 1.25e6, "00:00:12.000", last, 12, 12},
+        {12.3, 1.25e6, "", last, 12, 13},     {14.6, 1.45e6, "", last, 14, -1},
+        {0.3, NAN, "", last, 0, 1},           {29.2, 1e12, "", last, 29, 29}};
+    const auto display = [](const QString& raw) { return raw == "00:00:15.000" ? "???" : raw; };
+    for (const auto& [target, probe, exact, lastGop, nearest, chapter] : rows) {
+        for (const auto& [choice, k] :
+             {std::pair{GopChoice::Nearest, nearest}, {GopChoice::Chapter, chapter}}) {
+            const auto found =
+                LocateGop({Context('L'), 30, lastGop, display}, target, probe, choice, exact);
+            EXPECT_EQ(found ? found->pos : -1, k < 0 ? -1 : k * 100000 + 51)
+                << target << " " << int(choice);
+            EXPECT_TRUE(!found || std::abs(found->d - (exact[0] ? 0 : target - k)) < 1e-9)
+                << target;
+        }
+    }
+    EXPECT_FALSE(LocateGop({Context('x'), 30, 0, display}, 5, 1000, GopChoice::Nearest));
+}
 
-TEST(GopSearchLargeFile, WorksAcrossTheFourGigabyteBorder) {
-    const QByteArray video = ReadAll(TestVideo(QStringLiteral("pal.mpg")));
-    ASSERT_GT(video.size(), 2000000);
-    // Real video at both ends of a sparse file whose tail crosses the 4 GiB mark.
-    const QByteArray head = video.left(1500000);
-    const QByteArray tail = video.right(2000000);
+// GOP n of the 25 fps test videos starts at picture 12n - 2 (its two B-pictures come first).
+QString NthGopText(qsizetype n) {
+    return QTime(0, 0).addMSecs(n == 0 ? 0 : int(12 * n - 2) * 40).toString("hh:mm:ss.zzz");
+}
+
+QList<qint64> GopOffsets(const QByteArray& bytes, qint64 base = 0) {
+    QList<qint64> found;
+    for (qsizetype i = bytes.indexOf(GopCode); i >= 0; i = bytes.indexOf(GopCode, i + 1))
+        found += base + i;
+    return found;
+}
+
+// Every header of a file with pal.mpg's last 2 MB beyond 4 GiB, found with QByteArray::indexOf
+// and counted from the video's first GOP: a header lies wholly before a position from 10 bytes
+// after its start on; forward, the last one whose time code lies in the 100000 bytes from there.
+TEST(GopSearchVideos, FindsEveryHeaderWithItsTimecode) {
+    const QByteArray pal = ReadAll(TestVideo("pal.mpg")), tail = pal.right(2000000);
     const qint64 size = (qint64(1) << 32) + 1000000;
     QTemporaryDir dir;
-    const QString path = dir.filePath("big.vob");
-    ASSERT_TRUE(MakeSparseFile(path, size, head, tail));
-    std::vector<Header> headers;
-    CollectHeaders(head, 0, headers);
-    CollectHeaders(tail, size - tail.size(), headers);
-    const GopSearchContext ctx = ContextFor(path, size);
-
-    std::vector<qint64> positions = ProbePositions(head.size(), headers);
-    std::vector<Header> tailHeaders;
-    CollectHeaders(tail, size - tail.size(), tailHeaders);
-    for (qint64 p : ProbePositions(tail.size(), tailHeaders, size - tail.size()))
-        positions.push_back(p);
-    for (qint64 p : {(qint64(1) << 31) + 7, (qint64(1) << 32) - 1, qint64(1) << 32,
-                     (qint64(1) << 32) + 1, size - 1, size, size + 5})
-        positions.push_back(p);
-    for (qint64 pos : positions) {
-        ExpectMatches(ctx, Reference(headers, size, pos, true), pos, true);
-        ExpectMatches(ctx, Reference(headers, size, pos, false), pos, false);
-        if (HasFatalFailure())
-            return;
+    ASSERT_TRUE(MakeSparseFile(dir.filePath("big.vob"), size, pal.left(1500000), tail));
+    const GopSearchContext ctx{dir.filePath("big.vob"), size};
+    const QList<qint64> gops = GopOffsets(tail, size - tail.size());
+    const qsizetype before = GopOffsets(pal).size() - gops.size();
+    EXPECT_EQ(ReadFirstGopTimecode(TestVideo("pal.mpg"), 25, false), NthGopText(0));
+    const auto find = [&ctx](qint64 pos, SearchDirection direction) {
+        return FindGopTimecode(ctx, pos, direction).headerPos;
+    };
+    for (qsizetype n = 0; n < gops.size(); ++n) {
+        const GopSearchResult here = FindNextGopHeader(ctx, gops[n]);
+        EXPECT_EQ(here.headerPos, gops[n] + 1);
+        EXPECT_EQ(here.timecode, NthGopText(before + n)) << gops[n];
+        EXPECT_EQ(FindNextGopHeader(ctx, gops[n] + 1).headerPos,
+                  n + 1 < gops.size() ? gops[n + 1] + 1 : 0);
+        EXPECT_EQ(find(gops[n] + 10, SearchDirection::Backward), gops[n] + 1);
+        EXPECT_EQ(find(gops[n] + 9, SearchDirection::Backward), n > 0 ? gops[n - 1] + 1 : 0);
+        const auto last = std::lower_bound(gops.begin(), gops.end(), gops[n] + 99991);
+        EXPECT_EQ(find(gops[n], SearchDirection::Forward), *std::prev(last) + 1) << gops[n];
     }
 }
 
