@@ -8,6 +8,7 @@
 #include "support/SessionFixture.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFileDialog>
@@ -300,6 +301,10 @@ TEST_F(EditorWindow, ExportChaptersFromTheChapterList) {
         if (!dialog || !dialog->isVisible())
             return;
         poll.stop();
+        // As with a click on the filter box, the name field no longer has the focus, so the
+        // dialog takes the name offered for the chosen format.
+        if (QWidget* focused = QApplication::focusWidget())
+            focused->clearFocus();
         dialog->selectNameFilter(u"Matroska XML chapters (*.xml)"_qs);
         emit dialog->filterSelected(u"Matroska XML chapters (*.xml)"_qs);
         offered = dialog->selectedFiles().value(0);
