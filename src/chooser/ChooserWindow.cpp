@@ -139,6 +139,7 @@ frmTest::frmTest(QWidget* parent) : QWidget(parent) {
     connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
     connect(Timer0, &QTimer::timeout, this, [this] { Timer0_Timer(); });
 
+    setAcceptDrops(true);
     SizeWindow();
 }
 

@@ -74,6 +74,13 @@ public:
     void Command3_Click();
     void Timer0_Timer();
     void StartFromCommandLine();
+    // A video dropped onto the window opens as a double-click on it does (a dropped folder is
+    // shown in the lists).
+    void OpenDropped(const QString& path);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // Selects the first file when none is selected, makes it the record's VideoFile, scans it

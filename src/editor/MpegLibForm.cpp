@@ -5,8 +5,8 @@
 #include "editor/PositionSlider.h"
 #include "editor/Twips.h"
 #include "session/EditorSession.h"
-#include "widgets/Controls.h"
 #include "shell/GlobalVars.h"
+#include "widgets/Controls.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -116,6 +116,7 @@ MpegLibForm::MpegLibForm(QWidget* parent) : QDialog(parent) {
     ConnectChapterCreation();
     ConnectChapterImport();
     ConnectPlayback();
+    ConnectKeys();
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
 }
 

@@ -209,6 +209,7 @@ private:
     void ConnectChapterCreation();
     void ConnectChapterImport();
     void ConnectPlayback();
+    void ConnectKeys();
 
     void CreatePictures();
     void CreateChapterPanel();

@@ -116,6 +116,12 @@ public:
     void NextPictureStep();
     void NextGopStep();
     void PreviousGopStep();
+    // One picture back: the GOP is decoded again from its first picture to the picture before the
+    // shown one (from the GOP before it when a GOP's first picture is shown).
+    void PreviousPictureStep();
+    // The first picture of the video, and the last GOP.
+    void GoToStart();
+    void GoToLastGop();
     // A drag begins: a jump after a preview starts where the decoder entered the stream.
     void BeginDrag();
     void PreviewSliderPosition(int sliderValue);
@@ -172,6 +178,18 @@ signals:
     void busyEnded();
 
 private:
+    // Where a picture step started: the pictures stepped through since the last seek, so that a
+    // step back can decode them again from the seek's GOP.
+    struct StepState {
+        qint64 pos = 0;
+        QString timecode;
+        Flag atGopStart = FlagFalse;
+    };
+    std::vector<StepState> steps_;
+    bool StepPicture();
+    void ReplaySteps(size_t count);
+    bool StepBackIntoEarlierGop();
+    void ShowSteppedBack(const StepState& state);
     void ShowTimecode();
     void SetSlider();
     void JumpToGop();

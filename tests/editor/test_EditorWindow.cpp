@@ -207,6 +207,51 @@ TEST_F(EditorWindow, Keys) {
     EXPECT_TRUE(f->isVisible());
 }
 
+// The keys of video tools move as their buttons do, even with the focus on the Save button, and
+// never save.
+TEST_F(EditorWindow, VideoToolKeys) {
+    Start("pal_dvd.vob");
+    f->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(f));
+    int saves = 0;
+    QObject::connect(f->Command_SavePic, &QPushButton::clicked, [&saves] { ++saves; });
+    EditorSession& s = *f->Session;
+    const qint64 lastGop =
+        FindGopTimecode(s.SearchContext(), s.FileLength, SearchDirection::Backward).headerPos;
+    const QStringList chapters = s.Chapters;
+    const struct {
+        Qt::Key key;
+        std::function<bool(qint64 posBefore, const QString& shownBefore)> moved;
+    } rows[] = {
+        {Qt::Key_PageDown, [&](qint64 p, auto&) { return s.CurrentPos > p && s.AtGopStart; }},
+        {Qt::Key_Period, [&](qint64, const QString& t) { return s.ShownTimecode > t; }},
+        {Qt::Key_Comma, [&](qint64, const QString& t) { return s.ShownTimecode < t; }},
+        {Qt::Key_End, [&](qint64, auto&) { return s.CurrentPos == lastGop; }},
+        {Qt::Key_PageUp, [&](qint64 p, auto&) { return s.CurrentPos < p && s.AtGopStart; }},
+        {Qt::Key_Home, [&](qint64, auto&) { return s.CurrentPos == 0; }},
+        {Qt::Key_Space, [&](qint64, auto&) { return s.Playing == FlagTrue; }},
+        {Qt::Key_Space, [&](qint64, auto&) { return s.Playing == FlagFalse; }},
+    };
+    for (const auto& row : rows) {
+        f->Command_SavePic->setFocus();
+        const qint64 pos = s.CurrentPos;
+        const QString shown = s.ShownTimecode;
+        QTest::keyClick(f->Command_SavePic, row.key);
+        EXPECT_TRUE(row.moved(pos, shown)) << row.key;
+        EXPECT_EQ(f->Text1->text(), s.ShownTimecode) << row.key;
+    }
+    // During playback only Space works.
+    s.Command2_Click();
+    const qint64 playing = s.CurrentPos;
+    QTest::keyClick(f, Qt::Key_Home);
+    EXPECT_NE(s.CurrentPos, 0);
+    EXPECT_GE(s.CurrentPos, playing);
+    QTest::keyClick(f, Qt::Key_Space);
+    EXPECT_EQ(s.Playing, FlagFalse);
+    EXPECT_EQ(saves, 0);
+    EXPECT_EQ(s.Chapters, chapters);
+}
+
 // A drag on the thumb shows the time box and a preview, and the release lands on a GOP; a press
 // on the groove is no drag.
 TEST_F(EditorWindow, SliderDrag) {
