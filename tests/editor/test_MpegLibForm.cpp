@@ -1,247 +1,147 @@
 #include "crop/PictureBox.h"
 #include "editor/MpegLibForm.h"
 #include "editor/PositionSlider.h"
-#include "editor/Twips.h"
-#include "viewer/MpegLibModule.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStyle>
 #include <QTest>
 #include <QTimer>
-#include <functional>
 #include <gtest/gtest.h>
 #include <limits>
-#include <memory>
+#include <map>
 #include <set>
-#include <vector>
 
 namespace {
 
-enum class Kind {
-    Picture,
-    Slider,
-    TextBox,
-    List,
-    Label,
-    Shape,
-    Frame,
-    Button,
-    Check,
-    Option,
-    Timer
-};
-
-bool IsKind(QObject* object, Kind kind) {
-    switch (kind) {
-    case Kind::Picture:
-        return qobject_cast<PictureBox*>(object);
-    case Kind::Slider:
-        return qobject_cast<PositionSlider*>(object);
-    case Kind::TextBox:
-        return qobject_cast<QLineEdit*>(object);
-    case Kind::List:
-        return qobject_cast<QListWidget*>(object);
-    case Kind::Label:
-        return qobject_cast<QLabel*>(object);
-    case Kind::Shape:
-        return qobject_cast<QFrame*>(object) && !qobject_cast<QLabel*>(object) &&
-               !qobject_cast<QGroupBox*>(object);
-    case Kind::Frame:
-        return qobject_cast<QGroupBox*>(object);
-    case Kind::Button:
-        return qobject_cast<QPushButton*>(object);
-    case Kind::Check:
-        return qobject_cast<QCheckBox*>(object);
-    case Kind::Option:
-        return qobject_cast<QRadioButton*>(object);
-    case Kind::Timer:
-        return qobject_cast<QTimer*>(object);
-    }
-    return false;
-}
-
-constexpr int Keep = std::numeric_limits<int>::min(); // open value: stays as the window built it
-constexpr int Unplaced = Keep + 1;                    // not in the pixel table at all
+constexpr int K = std::numeric_limits<int>::min(); // open value: stays as the window built it
+constexpr int U = K + 1;                           // not placed by the fixed layout at all
 
 struct Control {
     const char* name;
-    std::function<QObject*(MpegLibForm&)> member;
-    Kind kind;
+    QObject* (*member)(MpegLibForm&);
+    const char* kind;
     const char* container; // "" = the window
-    int left = Unplaced;
-    int top = Unplaced;
-    int width = Unplaced;
-    int height = Unplaced;
-
-    bool placed() const { return left != Unplaced; }
+    bool hidden;           // when the window first shows
+    int left = U, top = U, width = U, height = U;
 };
 
-#define MEMBER(n) #n, [](MpegLibForm & f) -> QObject* { return f.n; }
+#define M(n) #n, [](MpegLibForm & f) -> QObject* { return f.n; }
 
 // The window's 55 controls with their pixel places (relative to their container).
-const std::vector<Control>& Controls() {
-    static const std::vector<Control> controls = {
-        {MEMBER(Picture1), Kind::Picture, ""},
-        {MEMBER(Picture2), Kind::Picture, "", 536, 24, 9, 9},
-        {MEMBER(Picture3), Kind::Picture, ""},
-        {MEMBER(Picture_oben), Kind::Picture, ""},
-        {MEMBER(Picture_unten), Kind::Picture, ""},
-        {MEMBER(Picture_links), Kind::Picture, ""},
-        {MEMBER(Picture_rechts), Kind::Picture, ""},
-        {MEMBER(Slider1), Kind::Slider, "", 8, 42, 857, 33},
-        {MEMBER(Text1), Kind::TextBox, "", 8, Keep, 121, 19},
-        {MEMBER(Text2), Kind::TextBox, "", 564, 8, 26, 17},
-        {MEMBER(Text3), Kind::TextBox, ""},
-        {MEMBER(Text_Sec), Kind::TextBox, "", 536, 6, 25, 19},
-        {MEMBER(Text_NumChap), Kind::TextBox, "Frame1"},
-        {MEMBER(Text_ChapTime), Kind::TextBox, "Frame2"},
-        {MEMBER(List1), Kind::List, "", 736, 96, 129, 225},
-        {MEMBER(List2), Kind::List, "", 736, 232, 129, 95},
-        {"Label8", [](MpegLibForm& f) -> QObject* { return f.Label8.at(0); }, Kind::Label, ""},
-        {MEMBER(Label1), Kind::Label, "", 736, 80, 105, 17},
-        {MEMBER(Label2), Kind::Label, "Frame2"},
-        {MEMBER(Label3), Kind::Label, "Frame2"},
-        {MEMBER(Label4), Kind::Label, "", 736, 376, 129, 49},
-        {MEMBER(Label5), Kind::Label, "", 744, 216, 89, 17},
-        {MEMBER(Label6), Kind::Label, "Frame1"},
-        {MEMBER(Label7), Kind::Label, "Frame1"},
-        {MEMBER(Shape1), Kind::Shape, "", 732, 370, 138, 289},
-        {MEMBER(Frame1), Kind::Frame, "", 736, 432, 129, 81},
-        {MEMBER(Frame2), Kind::Frame, "", 736, 520, 129, 81},
-        {MEMBER(Frame3), Kind::Frame, "", 736, 608, 129, 49},
-        {MEMBER(Frame4), Kind::Frame, "", 416, 24, 178, 25},
-        {MEMBER(Command_StepBack), Kind::Button, "", 224, 8, 25, 25},
-        {MEMBER(Command_NextIFrame), Kind::Button, "", 256, 8, 25, 25},
-        {MEMBER(Command_NextFrame), Kind::Button, "", 288, 8, 25, 25},
-        {MEMBER(Command1), Kind::Button, "", 752, 3, 60, 25},
-        {MEMBER(Command2), Kind::Button, "", 320, 8, 41, 25},
-        {MEMBER(Command3), Kind::Button, "", 368, 8, 41, 25},
-        {MEMBER(Command4), Kind::Button, "", 816, 3, 52, 25},
-        {MEMBER(Command_SavePic), Kind::Button, "", 592, 3, 152, 25},
-        {MEMBER(Command_Delete), Kind::Button, "", 736, 336, 129, 25},
-        {MEMBER(Command_CreateChapters), Kind::Button, "Frame1"},
-        {MEMBER(Command_CreateChapters2), Kind::Button, "Frame2"},
-        {MEMBER(Command_CreateChapters3), Kind::Button, "Frame3"},
-        {MEMBER(Command_GetChapterFile), Kind::Button, "Frame3"},
-        {MEMBER(Command_GetChapterClipBoard), Kind::Button, "Frame3"},
-        {MEMBER(Command_CropDialog), Kind::Button, "", 186, 18, 32, 14},
-        {MEMBER(Check_Crop), Kind::Check, "", 136, 16, 81, 17},
-        {MEMBER(Check_ChapterIcons), Kind::Check, "", 808, 80, 65, 13},
-        {MEMBER(Check_ChapterOnly), Kind::Check, "Frame4", 4, Keep, 90, 17},
-        {MEMBER(Check_NoChapter), Kind::Check, "Frame4", 92, Keep, 84, 17},
-        {MEMBER(Check_SaveAsZero), Kind::Check, "", 592, 28, 153, 17},
-        {MEMBER(Check_UseOffset), Kind::Check, "", 8, 24, 150, 17},
-        {MEMBER(Check_SingleField), Kind::Check, "", 752, 28, 121, 17},
-        {MEMBER(Check_ScaleRGB), Kind::Check, "", 136, Keep, 90, 17},
-        {MEMBER(Option_Pics), Kind::Option, "", 420, 6, 65, 17},
-        {MEMBER(Option_Clips), Kind::Option, "", 484, 6, 49, 17},
-        {MEMBER(Timer1), Kind::Timer, ""},
-    };
-    return controls;
-}
-
-#undef MEMBER
-
-// Hidden when the window first shows; everything else is visible.
-const std::set<QString> HiddenAtStart = {
-    "Picture2", "Picture3", "Picture_oben", "Picture_unten", "Picture_links",  "Picture_rechts",
-    "Text3",    "List2",    "Label5",       "Label8",        "Check_UseOffset"};
-
-QWidget* Widget(MpegLibForm& form, const char* name) {
-    return form.findChild<QWidget*>(QLatin1String(name));
-}
-
-class MpegLibFormTest : public ::testing::Test {
-protected:
-    void SetUp() override { form = std::make_unique<MpegLibForm>(); }
-
-    void Show() {
-        form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    }
-
-    std::unique_ptr<MpegLibForm> form;
+const Control Controls[] = {
+    {M(Picture1), "PictureBox", "", false},
+    {M(Picture2), "PictureBox", "", true, 536, 24, 9, 9},
+    {M(Picture3), "PictureBox", "", true},
+    {M(Picture_oben), "PictureBox", "", true},
+    {M(Picture_unten), "PictureBox", "", true},
+    {M(Picture_links), "PictureBox", "", true},
+    {M(Picture_rechts), "PictureBox", "", true},
+    {M(Slider1), "PositionSlider", "", false, 8, 42, 857, 33},
+    {M(Text1), "QLineEdit", "", false, 8, K, 121, 19},
+    {M(Text2), "QLineEdit", "", false, 564, 8, 26, 17},
+    {M(Text3), "QLineEdit", "", true},
+    {M(Text_Sec), "QLineEdit", "", false, 536, 6, 25, 19},
+    {M(Text_NumChap), "QLineEdit", "Frame1", false},
+    {M(Text_ChapTime), "QLineEdit", "Frame2", false},
+    {M(List1), "QListWidget", "", false, 736, 96, 129, 225},
+    {M(List2), "QListWidget", "", true, 736, 232, 129, 95},
+    {"Label8", [](MpegLibForm& f) -> QObject* { return f.Label8.at(0); }, "QLabel", "", true},
+    {M(Label1), "QLabel", "", false, 736, 80, 105, 17},
+    {M(Label2), "QLabel", "Frame2", false},
+    {M(Label3), "QLabel", "Frame2", false},
+    {M(Label4), "QLabel", "", false, 736, 376, 129, 49},
+    {M(Label5), "QLabel", "", true, 744, 216, 89, 17},
+    {M(Label6), "QLabel", "Frame1", false},
+    {M(Label7), "QLabel", "Frame1", false},
+    {M(Shape1), "QFrame", "", false, 732, 370, 138, 289},
+    {M(Frame1), "QGroupBox", "", false, 736, 432, 129, 81},
+    {M(Frame2), "QGroupBox", "", false, 736, 520, 129, 81},
+    {M(Frame3), "QGroupBox", "", false, 736, 608, 129, 49},
+    {M(Frame4), "QGroupBox", "", false, 416, 24, 178, 25},
+    {M(Command_StepBack), "QPushButton", "", false, 224, 8, 25, 25},
+    {M(Command_NextIFrame), "QPushButton", "", false, 256, 8, 25, 25},
+    {M(Command_NextFrame), "QPushButton", "", false, 288, 8, 25, 25},
+    {M(Command1), "QPushButton", "", false, 752, 3, 60, 25},
+    {M(Command2), "QPushButton", "", false, 320, 8, 41, 25},
+    {M(Command3), "QPushButton", "", false, 368, 8, 41, 25},
+    {M(Command4), "QPushButton", "", false, 816, 3, 52, 25},
+    {M(Command_SavePic), "QPushButton", "", false, 592, 3, 152, 25},
+    {M(Command_Delete), "QPushButton", "", false, 736, 336, 129, 25},
+    {M(Command_CreateChapters), "QPushButton", "Frame1", false},
+    {M(Command_CreateChapters2), "QPushButton", "Frame2", false},
+    {M(Command_CreateChapters3), "QPushButton", "Frame3", false},
+    {M(Command_GetChapterFile), "QPushButton", "Frame3", false},
+    {M(Command_GetChapterClipBoard), "QPushButton", "Frame3", false},
+    {M(Command_CropDialog), "QPushButton", "", false, 186, 18, 32, 14},
+    {M(Check_Crop), "QCheckBox", "", false, 136, 16, 81, 17},
+    {M(Check_ChapterIcons), "QCheckBox", "", false, 808, 80, 65, 13},
+    {M(Check_ChapterOnly), "QCheckBox", "Frame4", false, 4, K, 90, 17},
+    {M(Check_NoChapter), "QCheckBox", "Frame4", false, 92, K, 84, 17},
+    {M(Check_SaveAsZero), "QCheckBox", "", false, 592, 28, 153, 17},
+    {M(Check_UseOffset), "QCheckBox", "", true, 8, 24, 150, 17},
+    {M(Check_SingleField), "QCheckBox", "", false, 752, 28, 121, 17},
+    {M(Check_ScaleRGB), "QCheckBox", "", false, 136, K, 90, 17},
+    {M(Option_Pics), "QRadioButton", "", false, 420, 6, 65, 17},
+    {M(Option_Clips), "QRadioButton", "", false, 484, 6, 49, 17},
+    {M(Timer1), "QTimer", "", false},
 };
 
-TEST_F(MpegLibFormTest, EveryControlHasItsNameKindContainerAndMember) {
-    ASSERT_EQ(Controls().size(), 55u);
+#undef M
+
+// Every control is then moved and resized away, as the start and an opened video would; the
+// layout brings the table's values back, leaves open values and unplaced controls where they were
+// moved, and stands Text3 on the slider, overlapping it by 4 pixels whatever its height.
+TEST(MpegLibFormTest, EveryControlHasItsNameKindContainerVisibilityAndPlace) {
+    MpegLibForm form;
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     std::set<QString> names;
-    for (const Control& control : Controls()) {
-        SCOPED_TRACE(control.name);
-        EXPECT_TRUE(names.insert(control.name).second) << "listed twice";
-        QObject* object = form->findChild<QObject*>(QLatin1String(control.name));
+    std::map<const QWidget*, QRect> moved;
+    for (const Control& c : Controls) {
+        SCOPED_TRACE(c.name);
+        EXPECT_TRUE(names.insert(c.name).second) << "listed twice";
+        QObject* object = form.findChild<QObject*>(QLatin1String(c.name));
         ASSERT_NE(object, nullptr);
-        EXPECT_EQ(control.member(*form), object);
-        EXPECT_TRUE(IsKind(object, control.kind));
-        const QObject* container = object->parent();
-        ASSERT_NE(container, nullptr);
-        if (*control.container) {
-            EXPECT_EQ(container->objectName(), QLatin1String(control.container));
-        } else {
-            EXPECT_EQ(container, form.get());
+        EXPECT_EQ(c.member(form), object);
+        EXPECT_STREQ(object->metaObject()->className(), c.kind);
+        EXPECT_EQ(object->parent()->objectName(), *c.container ? c.container : "MpegLibForm");
+        if (auto* widget = qobject_cast<QWidget*>(object)) {
+            EXPECT_EQ(widget->isVisible(), !c.hidden);
+            moved[widget] = widget->geometry().translated(3, 5).adjusted(0, 0, 7, 2);
+            widget->setGeometry(moved[widget]);
         }
     }
-    // Nothing named sits in the window that the list does not know.
-    for (const QWidget* widget : form->findChildren<QWidget*>()) {
+    EXPECT_EQ(names.size(), 55u);
+    // Nothing named sits in the window that the table does not know.
+    for (const QWidget* widget : form.findChildren<QWidget*>()) {
         const QString name = widget->objectName();
-        if (!name.isEmpty() && !name.startsWith(QLatin1String("qt_"))) {
-            EXPECT_TRUE(names.count(name)) << name.toStdString();
-        }
-    }
-}
-
-// Every control is moved and resized away first, as the start and an opened video would; then
-// the table's values come back, open values and unlisted controls stay where they were moved,
-// and Text3 stands on the slider overlapping it by 4 pixels whatever its height.
-TEST_F(MpegLibFormTest, ArrangeControlsSetsTheTableAndKeepsTheRest) {
-    std::vector<QRect> moved;
-    for (const Control& control : Controls()) {
-        QWidget* widget = Widget(*form, control.name);
-        moved.push_back(widget ? widget->geometry().translated(3, 5).adjusted(0, 0, 7, 2)
-                               : QRect());
-        if (widget)
-            widget->setGeometry(moved.back());
-    }
-    form->ArrangeControls();
-    auto pick = [](int fixed, int old) { return fixed == Keep || fixed == Unplaced ? old : fixed; };
-    for (size_t i = 0; i < Controls().size(); ++i) {
-        const Control& control = Controls()[i];
-        QWidget* widget = Widget(*form, control.name);
-        if (!widget)
-            continue;
-        SCOPED_TRACE(control.name);
-        const QRect before = moved[i];
-        const int top =
-            widget == form->Text3 ? 42 - before.height() + 4 : pick(control.top, before.top());
-        EXPECT_EQ(widget->geometry(),
-                  QRect(pick(control.left, before.left()), top, pick(control.width, before.width()),
-                        pick(control.height, before.height())));
-    }
-    EXPECT_EQ(form->Text3->geometry().intersected(form->Slider1->geometry()).height(), 4);
-}
-
-TEST_F(MpegLibFormTest, OnlyTheListedControlsStartHidden) {
-    Show();
-    EXPECT_EQ(form->geometry(), QRect(80, 25, 885, 700));
-    for (const Control& control : Controls()) {
-        auto* widget = qobject_cast<QWidget*>(control.member(*form));
-        if (!widget)
-            continue;
-        SCOPED_TRACE(control.name);
-        EXPECT_EQ(widget->isVisible(), !HiddenAtStart.count(control.name));
+        EXPECT_TRUE(name.isEmpty() || name.startsWith(QLatin1String("qt_")) || names.count(name))
+            << name.toStdString();
     }
     for (PictureBox* bar :
-         {form->Picture_oben, form->Picture_unten, form->Picture_links, form->Picture_rechts})
+         {form.Picture_oben, form.Picture_unten, form.Picture_links, form.Picture_rechts})
         EXPECT_EQ(bar->backColor(), QColor(Qt::white)) << bar->objectName().toStdString();
-    EXPECT_FALSE(form->Timer1->isActive());
-    EXPECT_FALSE(form->Timer1->isSingleShot());
+    EXPECT_FALSE(form.Timer1->isActive());
+
+    form.ArrangeControls();
+    const auto pick = [](int fixed, int old) { return fixed == K || fixed == U ? old : fixed; };
+    for (const Control& c : Controls) {
+        const auto* widget = qobject_cast<QWidget*>(c.member(form));
+        if (!widget)
+            continue;
+        SCOPED_TRACE(c.name);
+        const QRect was = moved[widget];
+        const int top = widget == form.Text3 ? 42 - was.height() + 4 : pick(c.top, was.top());
+        EXPECT_EQ(widget->geometry(),
+                  QRect(pick(c.left, was.left()), top, pick(c.width, was.width()),
+                        pick(c.height, was.height())));
+    }
+    EXPECT_EQ(form.Text3->geometry().intersected(form.Slider1->geometry()).height(), 4);
 }
 
 } // namespace
