@@ -4,11 +4,11 @@
 #include "editor/MpegLibForm.h"
 #include "editor/Twips.h"
 #include "shell/CommandLine.h"
-#include "widgets/Controls.h"
 #include "shell/GlobalVars.h"
 #include "shell/LangStrings.h"
 #include "shell/MessageSeam.h"
 #include "shell/Startup.h"
+#include "widgets/Controls.h"
 
 #include <QComboBox>
 #include <QDir>
