@@ -4,6 +4,7 @@
 #include "editor/PositionSlider.h"
 #include "editor/Tag.h"
 #include "editor/Twips.h"
+#include "session/ShownSize.h"
 #include "support/EditorFixture.h"
 #include "support/SessionFixture.h"
 
@@ -11,6 +12,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -361,6 +363,58 @@ TEST_F(EditorWindow, ExportChaptersFromTheChapterList) {
     const ChapterTextResult back = ReadChapterFile(ReadAll(offered));
     EXPECT_EQ(back.entries, (QStringList{u"00:00:00.000"_qs} + f->Session->Chapters));
     EXPECT_TRUE(fx.messages.messages.empty());
+}
+
+// Pictures larger than the picture area are shown whole inside it, at their display aspect when
+// asked (a setting kept for the next window); the crop bars follow the shown scale, and saved
+// pictures keep the stream's size.
+TEST_F(EditorWindow, PicturesAreShownWholeAndAtTheirDisplayAspect) {
+    const struct {
+        const char* video;
+        bool displayAspect;
+        QSize shown;
+    } rows[] = {
+        {"pal.mpg", false, {720, 576}},  {"pal.mpg", true, {720, 540}},
+        {"wide.mpg", false, {720, 576}}, {"wide.mpg", true, {720, 405}},
+        {"hd.m2v", false, {720, 405}},   {"hd.m2v", true, {720, 405}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.video) + (row.displayAspect ? " aspect" : ""));
+        WriteDisplayAspect(!row.displayAspect);
+        fx.Prepare(TestVideo(QString::fromLatin1(row.video)));
+        GlobalVars().CropGiven = FlagTrue;
+        GlobalVars().CropLeft = 16;
+        GlobalVars().CropTop = 0;
+        GlobalVars().CropRight = 0;
+        GlobalVars().CropBottom = 32;
+        ASSERT_TRUE(fx.Load());
+        f = fx.form.get();
+        auto* aspect = f->Picture1->findChild<QAction*>(u"Action_DisplayAspect"_qs);
+        ASSERT_TRUE(aspect);
+        EXPECT_EQ(aspect->isChecked(), !row.displayAspect);
+        aspect->trigger();
+        EXPECT_EQ(ReadDisplayAspect(), row.displayAspect);
+        const QRect frame = f->Picture1->geometry();
+        EXPECT_EQ(frame.size(), row.shown);
+        EXPECT_EQ(frame.topLeft(), QPoint(8, 96));
+        EXPECT_LT(frame.right(), f->List1->x()) << "nothing drawn over the chapter list";
+        const QSize stream = f->Session->Picture().size();
+        EXPECT_EQ(f->Picture1->scaled(), row.shown != stream);
+        EXPECT_EQ(f->Picture_links->width(),
+                  std::lround(16.0 * row.shown.width() / stream.width()));
+        EXPECT_EQ(f->Picture_unten->geometry().bottom(), frame.bottom());
+        EXPECT_EQ(f->Picture_unten->height(),
+                  std::lround(32.0 * row.shown.height() / stream.height()));
+        f->Session->SaveCurrent();
+        const QStringList bitmaps = QDir(fx.outDir.path()).entryList({u"*.bmp"_qs});
+        ASSERT_EQ(bitmaps.size(), 1);
+        const QImage saved(fx.outDir.filePath(bitmaps.first()));
+        EXPECT_EQ(saved.size(), QSize(stream.width() - 16, stream.height() - 32));
+        fx.form.reset();
+        for (const QString& name : QDir(fx.outDir.path()).entryList(QDir::Files))
+            QFile::remove(fx.outDir.filePath(name));
+    }
+    WriteDisplayAspect(false);
 }
 
 // Crop bars of margins above 0 stand on the edges of the picture.
