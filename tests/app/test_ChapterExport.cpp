@@ -87,6 +87,7 @@ TEST_F(ChapterExport, TheToolsReadTheMarksOfAnUnattendedRun) {
         double frameMs;
         bool dvd; // a DVD-style stream dvdauthor takes as it is
     } rows[] = {{"pal_dvd.vob", 40, true},
+                {"ntsc_dvd.vob", 1001.0 / 30, true},
                 {"ntsc_df.mpg", 1001.0 / 30, false},
                 {"ntsc_ndf.mpg", 1001.0 / 30, false}};
     for (const auto& r : rows) {
