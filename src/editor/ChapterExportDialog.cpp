@@ -6,6 +6,9 @@
 #include <QAction>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 
 void MpegLibForm::ConnectChapterExport() {
@@ -33,8 +36,18 @@ void MpegLibForm::ExportChapters_Click() {
         if (const std::optional<ChapterFormat> format = ChapterFormatOfFilter(filter))
             dialog.selectFile(QFileInfo(Session->ChapterExportPath(*format)).fileName());
     });
+    // The chapters' names, below the dialog's own rows.
+    auto* names = new QLineEdit(Session->ChapterNameTemplate, &dialog);
+    names->setObjectName(QStringLiteral("ChapterNamesEdit"));
+    names->setToolTip(QStringLiteral("%1 stands for the chapter's number: 01, 02, ..."));
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
+        const int row = grid->rowCount();
+        grid->addWidget(new QLabel(QStringLiteral("Chapter names:"), &dialog), row, 0);
+        grid->addWidget(names, row, 1);
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
+    Session->ChapterNameTemplate = names->text();
     const std::optional<ChapterFormat> format = ChapterFormatOfFilter(dialog.selectedNameFilter());
     Session->ExportChapterList(dialog.selectedFiles().first(), format.value_or(first));
 }

@@ -150,8 +150,10 @@ public:
     void ImportChapterList();
     void ImportClipboardText(const QString& text);
     void ImportChapterFile(const QString& path);
-    // Writes the chapter list for another tool; a file that cannot be written is reported.
+    // Writes the chapter list for another tool, the chapters named by ChapterNameTemplate; a file
+    // that cannot be written is reported.
     bool ExportChapterList(const QString& path, ChapterFormat format);
+    QString ChapterNameTemplate = QStringLiteral("Chapter %1"); // "%1": the chapter's number
     // The export file offered for `format`, beside the cell-times file.
     QString ChapterExportPath(ChapterFormat format) const;
 

@@ -355,6 +355,8 @@ TEST_F(EditorWindow, ExportChaptersFromTheChapterList) {
         dialog->selectNameFilter(u"Matroska XML chapters (*.xml)"_qs);
         emit dialog->filterSelected(u"Matroska XML chapters (*.xml)"_qs);
         offered = dialog->selectedFiles().value(0);
+        if (auto* names = dialog->findChild<QLineEdit*>(u"ChapterNamesEdit"_qs))
+            names->setText(u"Scene %1"_qs);
         static_cast<QDialog*>(dialog)->accept();
     });
     poll.start(20);
@@ -362,6 +364,8 @@ TEST_F(EditorWindow, ExportChaptersFromTheChapterList) {
     EXPECT_EQ(offered, fx.outDir.filePath(u"pal_chapters.xml"_qs));
     const ChapterTextResult back = ReadChapterFile(ReadAll(offered));
     EXPECT_EQ(back.entries, (QStringList{u"00:00:00.000"_qs} + f->Session->Chapters));
+    EXPECT_TRUE(ReadAll(offered).contains("<ChapterString>Scene 02</ChapterString>"));
+    EXPECT_EQ(f->Session->ChapterNameTemplate, "Scene %1");
     EXPECT_TRUE(fx.messages.messages.empty());
 }
 
