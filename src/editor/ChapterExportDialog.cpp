@@ -1,12 +1,14 @@
 #include "editor/MpegLibForm.h"
 
 #include "chapters/ChapterFormats.h"
+#include "crop/PictureBox.h"
 #include "session/EditorSession.h"
 
 #include <QAction>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -18,6 +20,10 @@ void MpegLibForm::ConnectChapterExport() {
     connect(exportAction, &QAction::triggered, this, [this] { ExportChapters_Click(); });
     List1->addAction(exportAction);
     List1->setContextMenuPolicy(Qt::ActionsContextMenu);
+    // Also in the picture's menu and on Ctrl+E, for the whole window.
+    exportAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    exportAction->setShortcutContext(Qt::WindowShortcut);
+    Picture1->addAction(exportAction);
 }
 
 void MpegLibForm::ExportChapters_Click() {
