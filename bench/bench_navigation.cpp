@@ -46,6 +46,12 @@ std::vector<double> TimeEach(benchmark::State& state, Prepare prepare, Action ac
     return ms;
 }
 
+// At the last GOP the editor goes back to the start, outside the timing.
+void BackToStartAtTheEnd(MpegLibForm& form) {
+    if (form.Session->CurrentPos + 50 >= GlobalVars().LastGopPos)
+        BackToStart(form);
+}
+
 void NextGopStep(benchmark::State& state, const char* name) {
     QTemporaryDir out;
     const std::unique_ptr<MpegLibForm> editor = OpenEditor(state, name, out);
@@ -53,14 +59,8 @@ void NextGopStep(benchmark::State& state, const char* name) {
         return;
     MpegLibForm& form = *editor;
 
-    // At the last GOP the editor goes back to the start, outside the timing.
     const std::vector<double> stepsMs = TimeEach(
-        state,
-        [&] {
-            if (form.Session->CurrentPos + 50 >= GlobalVars().LastGopPos)
-                BackToStart(form);
-        },
-        [&] { form.Command_NextIFrame_Click(); });
+        state, [&] { BackToStartAtTheEnd(form); }, [&] { form.Command_NextIFrame_Click(); });
     state.counters["median_ms"] = Percentile(stepsMs, 50);
     state.counters["p95_ms"] = Percentile(stepsMs, 95);
     state.counters["max_ms"] = stepsMs.empty() ? 0 : stepsMs.back();
@@ -96,8 +96,7 @@ void PreviousPictureStep(benchmark::State& state, const char* name, int pictures
     const std::vector<double> stepsMs = TimeEach(
         state,
         [&] {
-            if (form.Session->CurrentPos + 50 >= GlobalVars().LastGopPos)
-                BackToStart(form);
+            BackToStartAtTheEnd(form);
             form.Command_NextIFrame_Click();
             for (int i = 0; i < picturesIn; ++i)
                 form.Command_NextFrame_Click();

@@ -1,12 +1,8 @@
 #include "chooser/ChooserWindow.h"
 
-#include "shell/GlobalVars.h"
-#include "shell/LangStrings.h"
-
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
-#include <QLabel>
 #include <QMimeData>
 #include <QTimer>
 #include <QUrl>
@@ -47,12 +43,6 @@ void frmTest::OpenDropped(const QString& path) {
     SetFile1Path(folder);
     if (info.isDir())
         return;
-    Global_var_module& g = GlobalVars();
-    g.VideoFile = info.absoluteFilePath();
-    if (!ScanMpegHeaders(g.VideoFile)) {
-        Label1->setText(QStringLiteral("Info:\n") + LoadLangString(201) + u'\n');
-        return;
-    }
-    ShowReport();
-    OpenEditor(false);
+    if (ScanAndReport(info.absoluteFilePath()))
+        OpenEditor(false);
 }

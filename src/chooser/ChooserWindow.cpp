@@ -300,8 +300,12 @@ bool frmTest::SelectAndReport() {
             return false;
         File1->setCurrentIndex(first);
     }
+    return ScanAndReport(JoinPath(File1Path(), File1FileName()));
+}
+
+bool frmTest::ScanAndReport(const QString& video) {
     Global_var_module& g = GlobalVars();
-    g.VideoFile = JoinPath(File1Path(), File1FileName());
+    g.VideoFile = video;
     if (ScanMpegHeaders(g.VideoFile)) {
         ShowReport();
         return true;

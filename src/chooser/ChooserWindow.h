@@ -86,6 +86,8 @@ private:
     // Selects the first file when none is selected, makes it the record's VideoFile, scans it
     // and reports. False when no file is listed or the scan found no sequence header.
     bool SelectAndReport();
+    // Makes `video` the record's VideoFile, scans it and reports; false without a sequence header.
+    bool ScanAndReport(const QString& video);
     void ShowReport();
     // After a successful scan: the editor for MPEG-2, otherwise message 200 when `tellOtherTypes`.
     void OpenEditor(bool tellOtherTypes);
