@@ -13,22 +13,22 @@ void MpegLibForm::ConnectKeys() {
     const struct {
         Qt::Key key;
         QPushButton* button;
-        void (EditorSession::*move)();
+        void (*move)(EditorSession&);
     } keys[] = {
-        {Qt::Key_Space, Command2, &EditorSession::Command2_Click},
-        {Qt::Key_Period, Command_NextFrame, &EditorSession::NextPictureStep},
-        {Qt::Key_Comma, Command_NextFrame, &EditorSession::PreviousPictureStep},
-        {Qt::Key_PageDown, Command_NextIFrame, &EditorSession::NextGopStep},
-        {Qt::Key_PageUp, Command_StepBack, &EditorSession::PreviousGopStep},
-        {Qt::Key_End, Command_NextIFrame, &EditorSession::GoToLastGop},
-        {Qt::Key_Home, Command_StepBack, &EditorSession::GoToStart},
+        {Qt::Key_Space, Command2, [](EditorSession& s) { s.Command2_Click(); }},
+        {Qt::Key_Period, Command_NextFrame, [](EditorSession& s) { s.NextPictureStep(); }},
+        {Qt::Key_Comma, Command_NextFrame, [](EditorSession& s) { s.PreviousPictureStep(); }},
+        {Qt::Key_PageDown, Command_NextIFrame, [](EditorSession& s) { s.NextGopStep(); }},
+        {Qt::Key_PageUp, Command_StepBack, [](EditorSession& s) { s.PreviousGopStep(); }},
+        {Qt::Key_End, Command_NextIFrame, [](EditorSession& s) { s.GoToLastGop(); }},
+        {Qt::Key_Home, Command_StepBack, [](EditorSession& s) { s.GoToStart(); }},
     };
     for (const auto& k : keys) {
         auto* shortcut = new QShortcut(QKeySequence(k.key), this);
         shortcut->setObjectName(QStringLiteral("Key_") + QKeySequence(k.key).toString());
         connect(shortcut, &QShortcut::activated, this, [this, button = k.button, move = k.move] {
             if (button->isEnabled() && button->isVisible())
-                (Session->*move)();
+                move(*Session);
         });
     }
     Command2->setToolTip(QStringLiteral("Play / Pause (Space)"));
