@@ -3,6 +3,8 @@
 // the median and the 95th percentile over 200 steps are reported as counters (in ms). At the last
 // GOP the editor is sent back to the file start by a slider jump, outside the timing.
 //
+// The picture step back is timed the same way.
+//
 // Files come from CUEBOARD_BENCH_DIR: demo.vob (DVD-style) and demo.m2v (elementary stream), both
 // 60 s of 720x576 at 25 fps.
 
@@ -44,6 +46,12 @@ std::vector<double> TimeEach(benchmark::State& state, Prepare prepare, Action ac
     return ms;
 }
 
+// At the last GOP the editor goes back to the start, outside the timing.
+void BackToStartAtTheEnd(MpegLibForm& form) {
+    if (form.Session->CurrentPos + 50 >= GlobalVars().LastGopPos)
+        BackToStart(form);
+}
+
 void NextGopStep(benchmark::State& state, const char* name) {
     QTemporaryDir out;
     const std::unique_ptr<MpegLibForm> editor = OpenEditor(state, name, out);
@@ -51,14 +59,8 @@ void NextGopStep(benchmark::State& state, const char* name) {
         return;
     MpegLibForm& form = *editor;
 
-    // At the last GOP the editor goes back to the start, outside the timing.
     const std::vector<double> stepsMs = TimeEach(
-        state,
-        [&] {
-            if (form.Session->CurrentPos + 50 >= GlobalVars().LastGopPos)
-                BackToStart(form);
-        },
-        [&] { form.Command_NextIFrame_Click(); });
+        state, [&] { BackToStartAtTheEnd(form); }, [&] { form.Command_NextIFrame_Click(); });
     state.counters["median_ms"] = Percentile(stepsMs, 50);
     state.counters["p95_ms"] = Percentile(stepsMs, 95);
     state.counters["max_ms"] = stepsMs.empty() ? 0 : stepsMs.back();
@@ -81,6 +83,38 @@ void SaveImage(benchmark::State& state, const char* name) {
     state.counters["median_ms"] = Percentile(pressesMs, 50);
     form.hide();
 }
+
+// One picture step back as the comma key runs it, drawn into the shown window: from the last
+// picture of a 12-picture GOP (the GOP decoded again up to the picture before), and from a GOP's
+// first picture (into the GOP before).
+void PreviousPictureStep(benchmark::State& state, const char* name, int picturesIn) {
+    QTemporaryDir out;
+    const std::unique_ptr<MpegLibForm> editor = OpenEditor(state, name, out);
+    if (!editor)
+        return;
+    MpegLibForm& form = *editor;
+    const std::vector<double> stepsMs = TimeEach(
+        state,
+        [&] {
+            BackToStartAtTheEnd(form);
+            form.Command_NextIFrame_Click();
+            for (int i = 0; i < picturesIn; ++i)
+                form.Command_NextFrame_Click();
+        },
+        [&] { form.Session->PreviousPictureStep(); });
+    state.counters["median_ms"] = Percentile(stepsMs, 50);
+    state.counters["p95_ms"] = Percentile(stepsMs, 95);
+    form.hide();
+}
+
+BENCHMARK_CAPTURE(PreviousPictureStep, vob_in_gop, "demo.vob", 11)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(100)
+    ->UseManualTime();
+BENCHMARK_CAPTURE(PreviousPictureStep, vob_gop_start, "demo.vob", 0)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(100)
+    ->UseManualTime();
 
 BENCHMARK_CAPTURE(SaveImage, vob, "demo.vob")
     ->Unit(benchmark::kMillisecond)

@@ -1,9 +1,12 @@
 // Takes the README's screenshots of the real windows: run by scripts/screenshots.sh under a
-// virtual X server. Usage: cueboard_screenshots OUTDIR VIDEO
+// virtual X server. Usage: cueboard_screenshots OUTDIR VIDEO, or
+// cueboard_screenshots --shown OUTDIR HD_VIDEO WIDE_VIDEO for the shots of the shown picture (a
+// 1920x1080 stream, and a 16:9 DVD with "Display aspect" on).
 #include "chooser/ChooserWindow.h"
 #include "crop/CropDialog.h"
 #include "editor/MpegLibForm.h"
 #include "session/EditorSession.h"
+#include "session/ShownSize.h"
 #include "shell/GlobalVars.h"
 #include "shell/LangStrings.h"
 #include "shell/Startup.h"
@@ -15,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
+#include <tuple>
 
 namespace {
 
@@ -26,7 +30,8 @@ void Save(QWidget* window, const QString& path) {
 }
 
 // The editor on the video, moved to a later GOP so that the picture is not the first one.
-std::unique_ptr<MpegLibForm> OpenEditor(const QString& video, const QString& outDir, qint32 lang) {
+std::unique_ptr<MpegLibForm> OpenEditor(const QString& video, const QString& outDir, qint32 lang,
+                                        int gopSteps = 30) {
     Global_var_module& g = GlobalVars();
     g = Global_var_module{};
     g.LangBase = lang;
@@ -37,10 +42,10 @@ std::unique_ptr<MpegLibForm> OpenEditor(const QString& video, const QString& out
     ScanMpegHeaders(video);
     auto form = std::make_unique<MpegLibForm>();
     form->Form_Load();
-    for (int i = 0; i < 30; ++i)
+    for (int i = 0; i < gopSteps; ++i)
         form->Session->NextGopStep();
     form->Command_SavePic_Click();
-    for (int i = 0; i < 25; ++i)
+    for (int i = 0; i < gopSteps * 5 / 6; ++i)
         form->Session->NextGopStep();
     form->Command_SavePic_Click();
     return form;
@@ -50,6 +55,19 @@ std::unique_ptr<MpegLibForm> OpenEditor(const QString& video, const QString& out
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    if (argc == 5 && QByteArray(argv[1]) == "--shown") {
+        const QString out = QString::fromLocal8Bit(argv[2]);
+        QDir().mkpath(out);
+        for (const auto& [arg, aspect, name] :
+             {std::tuple{3, false, "editor-hd.png"}, std::tuple{4, true, "editor-16x9.png"}}) {
+            QTemporaryDir outDir;
+            WriteDisplayAspect(aspect);
+            auto form = OpenEditor(QString::fromLocal8Bit(argv[arg]), outDir.path(), 1000, 2);
+            Save(form.get(), QDir(out).filePath(QString::fromLatin1(name)));
+        }
+        WriteDisplayAspect(false);
+        return 0;
+    }
     if (argc < 3) {
         std::fprintf(stderr, "usage: cueboard_screenshots OUTDIR VIDEO\n");
         return 2;

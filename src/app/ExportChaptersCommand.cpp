@@ -9,6 +9,7 @@
 #include <QFileInfo>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -34,13 +35,23 @@ QString OutDirOf(const QString& given, const QString& video) {
 } // namespace
 
 const char* ExportChaptersUsage() {
-    return "Usage: cueboard --export-chapters FORMAT VIDEO [OUTDIR]\n"
+    return "Usage: cueboard --export-chapters FORMAT VIDEO [OUTDIR] [--names=TEMPLATE]\n"
            "FORMAT: dvdauthor (project file for dvdauthor -x), markers (list for dvdauthor -c),\n"
            "        ogm (mkvmerge simple chapters), mkvxml (Matroska XML chapters),\n"
-           "        ffmetadata (ffmpeg metadata file), youtube (list for video sites)\n";
+           "        ffmetadata (ffmpeg metadata file), youtube (list for video sites)\n"
+           "TEMPLATE: the chapters' names, %1 the chapter's number (default \"Chapter %1\")\n";
 }
 
-int RunExportChapters(const QStringList& args) {
+int RunExportChapters(const QStringList& given) {
+    // The name template may stand anywhere after the format; the rest are the places.
+    QStringList args;
+    std::optional<QString> names;
+    for (const QString& arg : given) {
+        if (arg.startsWith(QLatin1String("--names=")) && !names)
+            names = arg.mid(8);
+        else
+            args << arg;
+    }
     if (args.size() < 2 || args.size() > 3)
         return Usage();
     const std::optional<ChapterFormat> format = ChapterFormatNamed(args[0]);
@@ -72,6 +83,7 @@ int RunExportChapters(const QStringList& args) {
 
     ChapterExportOptions options;
     options.videoFile = video;
+    options.nameTemplate = names.value_or(QString());
     if (*format == ChapterFormat::FfMetadata && !marks.isEmpty()) {
         StreamProperties props;
         if (!ScanMpegHeaders(video, props)) {

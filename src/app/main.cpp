@@ -30,7 +30,7 @@ void PrintUsage() {
     const char* usage =
         "Usage: cueboard [VIDEO [OPTIONS]]\n"
         "       cueboard --info VIDEO\n"
-        "       cueboard --export-chapters FORMAT VIDEO [OUTDIR]\n"
+        "       cueboard --export-chapters FORMAT VIDEO [OUTDIR] [--names=TEMPLATE]\n"
         "\n"
         "Viewer and chapter editor for MPEG-2 video (.m2v, .mpv, .mpg, .vob).\n"
         "\n"
@@ -52,7 +52,8 @@ void PrintUsage() {
         "                 print the chapter list of VIDEO's cell-times file (in\n"
         "                 OUTDIR, default the video's folder) in FORMAT: dvdauthor,\n"
         "                 markers, ogm, mkvxml, ffmetadata or youtube (exit 1: no\n"
-        "                 cell-times file, 2: it cannot be read)\n"
+        "                 cell-times file, 2: it cannot be read); --names=TEMPLATE\n"
+        "                 names the chapters, %1 their number (\"Chapter %1\")\n"
         "  --help         show this text\n"
         "  --version      show the version\n";
     std::fputs(usage, stdout);

@@ -4,11 +4,11 @@
 #include "editor/MpegLibForm.h"
 #include "editor/Twips.h"
 #include "shell/CommandLine.h"
-#include "widgets/Controls.h"
 #include "shell/GlobalVars.h"
 #include "shell/LangStrings.h"
 #include "shell/MessageSeam.h"
 #include "shell/Startup.h"
+#include "widgets/Controls.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -139,6 +139,7 @@ frmTest::frmTest(QWidget* parent) : QWidget(parent) {
     connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
     connect(Timer0, &QTimer::timeout, this, [this] { Timer0_Timer(); });
 
+    setAcceptDrops(true);
     SizeWindow();
 }
 
@@ -299,8 +300,12 @@ bool frmTest::SelectAndReport() {
             return false;
         File1->setCurrentIndex(first);
     }
+    return ScanAndReport(JoinPath(File1Path(), File1FileName()));
+}
+
+bool frmTest::ScanAndReport(const QString& video) {
     Global_var_module& g = GlobalVars();
-    g.VideoFile = JoinPath(File1Path(), File1FileName());
+    g.VideoFile = video;
     if (ScanMpegHeaders(g.VideoFile)) {
         ShowReport();
         return true;

@@ -74,11 +74,20 @@ public:
     void Command3_Click();
     void Timer0_Timer();
     void StartFromCommandLine();
+    // A video dropped onto the window opens as a double-click on it does (a dropped folder is
+    // shown in the lists).
+    void OpenDropped(const QString& path);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // Selects the first file when none is selected, makes it the record's VideoFile, scans it
     // and reports. False when no file is listed or the scan found no sequence header.
     bool SelectAndReport();
+    // Makes `video` the record's VideoFile, scans it and reports; false without a sequence header.
+    bool ScanAndReport(const QString& video);
     void ShowReport();
     // After a successful scan: the editor for MPEG-2, otherwise message 200 when `tellOtherTypes`.
     void OpenEditor(bool tellOtherTypes);

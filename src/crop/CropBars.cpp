@@ -2,6 +2,8 @@
 
 #include "crop/PictureBox.h"
 
+#include <cmath>
+
 QRect CropBarRect(CropSide side, const QRect& picture, int margin) {
     const int width = qMax(0, picture.width());
     const int height = qMax(0, picture.height());
@@ -40,7 +42,12 @@ void PlaceCropBar(const CropTargets& targets, CropSide side, int margin) {
     PictureBox* bar = CropBar(targets, side);
     if (bar == nullptr || targets.picture == nullptr)
         return;
-    bar->setGeometry(CropBarRect(side, targets.picture->geometry(), margin));
+    // Margins are in the stream's pixels; a scaled picture shows them scaled.
+    const QSizeF scale = targets.picture->shownScale();
+    const double factor =
+        side == CropSide::Left || side == CropSide::Right ? scale.width() : scale.height();
+    const int shown = factor == 1.0 ? margin : int(std::lround(margin * factor));
+    bar->setGeometry(CropBarRect(side, targets.picture->geometry(), shown));
 }
 
 void PlaceCropBars(const CropTargets& targets, int left, int top, int right, int bottom) {

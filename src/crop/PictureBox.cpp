@@ -26,6 +26,17 @@ void PictureBox::clearPicture() {
     update();
 }
 
+void PictureBox::setScaled(bool scaled) {
+    scaled_ = scaled;
+    update();
+}
+
+QSizeF PictureBox::shownScale() const {
+    if (!scaled_ || picture_.isNull())
+        return {1.0, 1.0};
+    return {double(width()) / picture_.width(), double(height()) / picture_.height()};
+}
+
 void PictureBox::setBackColor(const QColor& color) {
     backColor_ = color;
     update();
@@ -35,11 +46,19 @@ void PictureBox::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     // Only what the picture leaves free gets the background: a running video repaints the whole
     // box for every picture.
-    const QRect covered = picture_.isNull() ? QRect() : QRect(QPoint(0, 0), picture_.size());
+    const QRect covered = picture_.isNull() ? QRect()
+                          : scaled_         ? rect()
+                                            : QRect(QPoint(0, 0), picture_.size());
     for (const QRect& free : QRegion(rect()).subtracted(covered))
         painter.fillRect(free, backColor_);
-    if (!picture_.isNull())
+    if (picture_.isNull())
+        return;
+    if (scaled_) {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(rect(), picture_);
+    } else {
         painter.drawImage(QPoint(0, 0), picture_);
+    }
 }
 
 void PictureBox::keyReleaseEvent(QKeyEvent* event) {

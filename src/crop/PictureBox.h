@@ -4,20 +4,27 @@
 #include <QImage>
 #include <QWidget>
 
-// A picture box: shows its picture unscaled at its top-left corner over its background colour.
-// The editor's frame view, its work surfaces and the crop bars are picture boxes.
+// A picture box: shows its picture unscaled at its top-left corner over its background colour,
+// or, when scaled, drawn over the whole box. The editor's frame view, its work surfaces and the
+// crop bars are picture boxes.
 class PictureBox : public QWidget {
     Q_OBJECT
 public:
     explicit PictureBox(QWidget* parent = nullptr);
 
-    // The picture as drawn (a copy is kept; the picture box never scales it).
+    // The picture as given (a copy is kept; a scaled box scales it only when drawing).
     const QImage& picture() const { return picture_; }
     void setPicture(const QImage& picture);
     // The picture to be filled in place with a 24-bit picture of the given size (reused from the
     // last one when the size is the same, so a running video allocates nothing per picture).
     QImage& pictureToFill(int width, int height);
     void clearPicture();
+
+    // Scaled: the picture fills the box, whatever its size.
+    void setScaled(bool scaled);
+    bool scaled() const { return scaled_; }
+    // Box pixels per picture pixel, across and down (1 for an unscaled box).
+    QSizeF shownScale() const;
 
     QColor backColor() const { return backColor_; }
     void setBackColor(const QColor& color);
@@ -33,4 +40,5 @@ protected:
 private:
     QImage picture_;
     QColor backColor_ = Qt::black;
+    bool scaled_ = false;
 };

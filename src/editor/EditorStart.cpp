@@ -71,10 +71,6 @@ bool MpegLibForm::Form_Load() {
     }
     DragThreshold =
         float(std::floor(32000.0 / (12855.0 / TwipsPerPixelX())) * Session->BytesPerStep);
-    // The frame view takes the picture's own size.
-    const QImage& first = Session->Picture();
-    if (!first.isNull())
-        Picture1->resize(first.size());
     if (Session->PathTooLong != FlagFalse) {
         for (QWidget* control :
              {static_cast<QWidget*>(Command_GetChapterFile),

@@ -5,8 +5,8 @@
 #include "editor/PositionSlider.h"
 #include "editor/Twips.h"
 #include "session/EditorSession.h"
-#include "widgets/Controls.h"
 #include "shell/GlobalVars.h"
+#include "widgets/Controls.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -116,6 +116,8 @@ MpegLibForm::MpegLibForm(QWidget* parent) : QDialog(parent) {
     ConnectChapterCreation();
     ConnectChapterImport();
     ConnectPlayback();
+    ConnectKeys();
+    ConnectPictureMenu();
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
 }
 
@@ -149,7 +151,8 @@ void MpegLibForm::closeEvent(QCloseEvent* event) {
 void MpegLibForm::CreatePictures() {
     // The frame view takes the focus so that the arrow keys step through the video; its size
     // follows the opened video (a PAL picture until then).
-    Picture1 = Place(MakeControl<PictureBox>(this, "Picture1"), 8, 96, 720, 576);
+    Picture1 = Place(MakeControl<PictureBox>(this, "Picture1"), 8, 96, PictureAreaWidth,
+                     PictureAreaHeight);
     Picture2 = Place(HiddenPictureBox(this, "Picture2", Qt::black), 536, 24, 9, 9);
     Picture3 = Place(HiddenPictureBox(this, "Picture3", Qt::black), 548, 24, 9, 9);
 }

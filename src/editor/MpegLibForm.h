@@ -1,5 +1,6 @@
 #pragma once
 
+#include "session/ShownSize.h"
 #include "stream/Flag.h"
 
 #include <QDialog>
@@ -117,6 +118,11 @@ public:
     qint16 RepeatAction = 0; // 0 none, 1 next picture, 2 next GOP, 3 previous GOP
     qint16 ActiveList = 1;   // 1: List1 had the focus last, 2: List2
     bool EndProgram = false; // the load step asked to end the program (no GOP header)
+    // "Display aspect": pictures shown at their display aspect (Cueboard's own setting).
+    bool DisplayAspect = ReadDisplayAspect();
+    // The room a picture is shown in; larger pictures are scaled down to fit it.
+    static constexpr int PictureAreaWidth = 720;
+    static constexpr int PictureAreaHeight = 576;
 
     // ---- Start and closing (EditorStart.cpp) ---------------------------------------------
     // Captions and layout, then the session's load step. Returns false when the video cannot be
@@ -209,6 +215,8 @@ private:
     void ConnectChapterCreation();
     void ConnectChapterImport();
     void ConnectPlayback();
+    void ConnectKeys();
+    void ConnectPictureMenu();
 
     void CreatePictures();
     void CreateChapterPanel();

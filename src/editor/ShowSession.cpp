@@ -6,8 +6,11 @@
 #include "editor/Tag.h"
 #include "editor/Twips.h"
 #include "session/EditorSession.h"
+#include "session/ShownSize.h"
+#include "shell/GlobalVars.h"
 #include "widgets/Controls.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -67,8 +70,35 @@ void MpegLibForm::ConnectSession() {
 }
 
 void MpegLibForm::ShowPicture() {
-    Picture1->setPicture(Session->Picture());
+    const QImage& picture = Session->Picture();
+    Picture1->setPicture(picture);
+    if (!picture.isNull()) {
+        // Pictures larger than the picture area are shown whole inside it.
+        const QSize shown =
+            ShownPictureSize(picture.size(), GlobalVars().AspectRatioText, DisplayAspect,
+                             QSize(PictureAreaWidth, PictureAreaHeight));
+        const bool scaled = shown != picture.size();
+        if (Picture1->size() != shown || Picture1->scaled() != scaled) {
+            Picture1->setScaled(scaled);
+            Picture1->resize(shown);
+            PlaceCropBars();
+        }
+    }
     Picture1->repaint();
+}
+
+void MpegLibForm::ConnectPictureMenu() {
+    auto* aspect = new QAction(QStringLiteral("Display aspect"), Picture1);
+    aspect->setObjectName(QStringLiteral("Action_DisplayAspect"));
+    aspect->setCheckable(true);
+    aspect->setChecked(DisplayAspect);
+    connect(aspect, &QAction::toggled, this, [this](bool on) {
+        DisplayAspect = on;
+        WriteDisplayAspect(on);
+        ShowPicture();
+    });
+    Picture1->addAction(aspect);
+    Picture1->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 void MpegLibForm::ShowPosition() {

@@ -116,6 +116,12 @@ public:
     void NextPictureStep();
     void NextGopStep();
     void PreviousGopStep();
+    // One picture back: the GOP is decoded again from its first picture to the picture before the
+    // shown one (from the GOP before it when a GOP's first picture is shown).
+    void PreviousPictureStep();
+    // The first picture of the video, and the last GOP.
+    void GoToStart();
+    void GoToLastGop();
     // A drag begins: a jump after a preview starts where the decoder entered the stream.
     void BeginDrag();
     void PreviewSliderPosition(int sliderValue);
@@ -144,8 +150,10 @@ public:
     void ImportChapterList();
     void ImportClipboardText(const QString& text);
     void ImportChapterFile(const QString& path);
-    // Writes the chapter list for another tool; a file that cannot be written is reported.
+    // Writes the chapter list for another tool, the chapters named by ChapterNameTemplate; a file
+    // that cannot be written is reported.
     bool ExportChapterList(const QString& path, ChapterFormat format);
+    QString ChapterNameTemplate = QStringLiteral("Chapter %1"); // "%1": the chapter's number
     // The export file offered for `format`, beside the cell-times file.
     QString ChapterExportPath(ChapterFormat format) const;
 
@@ -172,6 +180,18 @@ signals:
     void busyEnded();
 
 private:
+    // Where a picture step started: the pictures stepped through since the last seek, so that a
+    // step back can decode them again from the seek's GOP.
+    struct StepState {
+        qint64 pos = 0;
+        QString timecode;
+        Flag atGopStart = FlagFalse;
+    };
+    std::vector<StepState> steps_;
+    bool StepPicture();
+    void ReplaySteps(size_t count);
+    bool StepBackIntoEarlierGop();
+    void ShowSteppedBack(const StepState& state);
     void ShowTimecode();
     void SetSlider();
     void JumpToGop();

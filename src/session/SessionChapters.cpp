@@ -128,6 +128,7 @@ bool EditorSession::ExportChapterList(const QString& path, ChapterFormat format)
     options.videoFile = g.VideoFile;
     options.durationSeconds = g.DurationSeconds;
     options.videoFormat = DvdVideoFormatOf(g.FrameRate);
+    options.nameTemplate = ChapterNameTemplate;
     if (WriteChapterExport(path, format, Chapters, options))
         return true;
     ShowMessage(parent(), LoadLangString(269, {QStringLiteral("|1"), path}),

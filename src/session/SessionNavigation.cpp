@@ -38,6 +38,7 @@ double TargetDays(const QString& tc) {
 // ---- Shared steps ---------------------------------------------------------------------------
 
 void EditorSession::Render(qint64 target) {
+    steps_.clear();
     MpegLib.SeekAndRender(target);
     emit pictureChanged();
 }
@@ -94,14 +95,23 @@ QString EditorSession::FindGop(qint64 pos, SearchDirection direction, bool move)
 
 // ---- Steps ----------------------------------------------------------------------------------
 
-void EditorSession::NextPictureStep() {
-    const qint64 before = CurrentPos;
+// Decodes the next picture and counts the timecode on; false at the end of the video, where the
+// decoder's position stands still once the last picture is out.
+bool EditorSession::StepPicture() {
+    StepState before{CurrentPos, CurrentTimecode, AtGopStart};
     MpegLib.RenderNextFrame(CurrentPos);
-    emit pictureChanged();
-    // The decoder's position stands still once the last picture is out.
-    if (CurrentPos == before)
-        return;
+    if (CurrentPos == before.pos)
+        return false;
+    steps_.push_back(std::move(before));
     CurrentTimecode = StepTimecode(CurrentTimecode, ShownTimecode, g.FrameRate);
+    return true;
+}
+
+void EditorSession::NextPictureStep() {
+    const bool stepped = StepPicture();
+    emit pictureChanged();
+    if (!stepped)
+        return;
     ShowTimecode();
     SetSlider();
     // During playback the save button is left to playback.
@@ -163,6 +173,25 @@ void EditorSession::Slider1_Change(int sliderValue) {
     AtGopStart = FlagTrue;
 }
 
+void EditorSession::GoToStart() {
+    MpegLib.CloseDecoder();
+    MpegLib.OpenDecoder(g.VideoFile);
+    UsePreviewPos = FlagFalse;
+    Render(0);
+    CurrentPos = 0;
+    ClipStartPos = 0;
+    ShownTimecode = QStringLiteral("00:00:00.000");
+    CurrentTimecode = FirstGopTimecode;
+    AtGopStart = FlagTrue;
+    SetSlider();
+    UpdateSaveButton();
+}
+
+void EditorSession::GoToLastGop() {
+    if (g.LastGopPos > 0)
+        GopStep(FileLength, SearchDirection::Backward);
+}
+
 // ---- Moving to a time -----------------------------------------------------------------------
 
 GopLocatorInput EditorSession::LocatorInput() {
@@ -179,17 +208,7 @@ bool EditorSession::GoToTimecode(const QString& tc) {
     const double D = g.DurationSeconds / SecondsPerDay;
 
     if (T == 0.0) {
-        MpegLib.CloseDecoder();
-        MpegLib.OpenDecoder(g.VideoFile);
-        UsePreviewPos = FlagFalse;
-        Render(0);
-        CurrentPos = 0;
-        ClipStartPos = 0;
-        ShownTimecode = QStringLiteral("00:00:00.000");
-        CurrentTimecode = FirstGopTimecode;
-        AtGopStart = FlagTrue;
-        SetSlider();
-        UpdateSaveButton();
+        GoToStart();
         return true;
     }
 

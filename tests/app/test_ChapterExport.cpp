@@ -87,6 +87,7 @@ TEST_F(ChapterExport, TheToolsReadTheMarksOfAnUnattendedRun) {
         double frameMs;
         bool dvd; // a DVD-style stream dvdauthor takes as it is
     } rows[] = {{"pal_dvd.vob", 40, true},
+                {"ntsc_dvd.vob", 1001.0 / 30, true},
                 {"ntsc_df.mpg", 1001.0 / 30, false},
                 {"ntsc_ndf.mpg", 1001.0 / 30, false}};
     for (const auto& r : rows) {
@@ -187,6 +188,11 @@ TEST_F(ChapterExport, ExitCodesTellWhatWentWrong) {
         {"garbage list", "no times\r\n", {u"ogm"_qs, video}, 2, ""},
         {"empty list", "", {u"youtube"_qs, video}, 0, ""},
         {"one chapter", "00:00:00.000\r\n", {u"youtube"_qs, video}, 0, "0:00 Chapter 01\n"},
+        {"named chapters",
+         "00:00:00.000\r\n00:00:04.000\r\n",
+         {u"youtube"_qs, u"--names=Scene %1"_qs, video},
+         0,
+         "0:00 Scene 01\n0:04 Scene 02\n"},
     };
     for (const auto& r : rows) {
         QFile::remove(list);

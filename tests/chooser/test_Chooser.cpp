@@ -11,10 +11,12 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QDragEnterEvent>
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QListView>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStorageInfo>
@@ -285,6 +287,35 @@ TEST_F(ChooserTest, StartFolderIsTheVideosFolderOrTheVideosOrHome) {
     EXPECT_EQ(frmTest::StartFolder(QString()), QDir::currentPath());
     QDir::setCurrent(savedCurrent);
     qputenv("HOME", savedHome);
+}
+
+// A video dropped onto the chooser opens as a double-click does; a folder is shown in the lists,
+// a file without a sequence header is reported, and a drop of no local file is refused.
+TEST_F(ChooserTest, DroppedVideosOpenTheEditor) {
+    frmTest chooser;
+    StartOn(chooser, QDir::homePath(), ListedFiles(chooser));
+    EditorWatcher editors;
+    const auto drop = [&](const QList<QUrl>& urls) {
+        QMimeData data;
+        data.setUrls(urls);
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&chooser, &enter);
+        QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        if (enter.isAccepted())
+            QCoreApplication::sendEvent(&chooser, &dropped);
+        QTest::qWait(50);
+        return enter.isAccepted();
+    };
+    EXPECT_FALSE(drop({QUrl(u"https://example.org/b.m2v"_qs)}));
+    EXPECT_FALSE(drop({QUrl::fromLocalFile(Path(u"gone.m2v"_qs))}));
+    EXPECT_TRUE(drop({QUrl::fromLocalFile(folder)}));
+    EXPECT_EQ(chooser.File1Path(), folder);
+    EXPECT_TRUE(drop({QUrl::fromLocalFile(Path(u"c.VOB"_qs))}));
+    EXPECT_EQ(chooser.Label1->text(), NoHeaderText());
+    EXPECT_TRUE(drop({QUrl::fromLocalFile(Path(u"b.m2v"_qs))}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !editors.visits.isEmpty(); }, Patience));
+    EXPECT_EQ(editors.visits, QStringList{Path(u"b.m2v"_qs) + u"||0"_qs});
+    EXPECT_TRUE(messages.messages.empty());
 }
 
 } // namespace

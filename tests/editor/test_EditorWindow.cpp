@@ -4,6 +4,7 @@
 #include "editor/PositionSlider.h"
 #include "editor/Tag.h"
 #include "editor/Twips.h"
+#include "session/ShownSize.h"
 #include "support/EditorFixture.h"
 #include "support/SessionFixture.h"
 
@@ -11,6 +12,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -207,6 +209,51 @@ TEST_F(EditorWindow, Keys) {
     EXPECT_TRUE(f->isVisible());
 }
 
+// The keys of video tools move as their buttons do, even with the focus on the Save button, and
+// never save.
+TEST_F(EditorWindow, VideoToolKeys) {
+    Start("pal_dvd.vob");
+    f->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(f));
+    int saves = 0;
+    QObject::connect(f->Command_SavePic, &QPushButton::clicked, [&saves] { ++saves; });
+    EditorSession& s = *f->Session;
+    const qint64 lastGop =
+        FindGopTimecode(s.SearchContext(), s.FileLength, SearchDirection::Backward).headerPos;
+    const QStringList chapters = s.Chapters;
+    const struct {
+        Qt::Key key;
+        std::function<bool(qint64 posBefore, const QString& shownBefore)> moved;
+    } rows[] = {
+        {Qt::Key_PageDown, [&](qint64 p, auto&) { return s.CurrentPos > p && s.AtGopStart; }},
+        {Qt::Key_Period, [&](qint64, const QString& t) { return s.ShownTimecode > t; }},
+        {Qt::Key_Comma, [&](qint64, const QString& t) { return s.ShownTimecode < t; }},
+        {Qt::Key_End, [&](qint64, auto&) { return s.CurrentPos == lastGop; }},
+        {Qt::Key_PageUp, [&](qint64 p, auto&) { return s.CurrentPos < p && s.AtGopStart; }},
+        {Qt::Key_Home, [&](qint64, auto&) { return s.CurrentPos == 0; }},
+        {Qt::Key_Space, [&](qint64, auto&) { return s.Playing == FlagTrue; }},
+        {Qt::Key_Space, [&](qint64, auto&) { return s.Playing == FlagFalse; }},
+    };
+    for (const auto& row : rows) {
+        f->Command_SavePic->setFocus();
+        const qint64 pos = s.CurrentPos;
+        const QString shown = s.ShownTimecode;
+        QTest::keyClick(f->Command_SavePic, row.key);
+        EXPECT_TRUE(row.moved(pos, shown)) << row.key;
+        EXPECT_EQ(f->Text1->text(), s.ShownTimecode) << row.key;
+    }
+    // During playback only Space works.
+    s.Command2_Click();
+    const qint64 playing = s.CurrentPos;
+    QTest::keyClick(f, Qt::Key_Home);
+    EXPECT_NE(s.CurrentPos, 0);
+    EXPECT_GE(s.CurrentPos, playing);
+    QTest::keyClick(f, Qt::Key_Space);
+    EXPECT_EQ(s.Playing, FlagFalse);
+    EXPECT_EQ(saves, 0);
+    EXPECT_EQ(s.Chapters, chapters);
+}
+
 // A drag on the thumb shows the time box and a preview, and the release lands on a GOP; a press
 // on the groove is no drag.
 TEST_F(EditorWindow, SliderDrag) {
@@ -308,14 +355,74 @@ TEST_F(EditorWindow, ExportChaptersFromTheChapterList) {
         dialog->selectNameFilter(u"Matroska XML chapters (*.xml)"_qs);
         emit dialog->filterSelected(u"Matroska XML chapters (*.xml)"_qs);
         offered = dialog->selectedFiles().value(0);
+        if (auto* names = dialog->findChild<QLineEdit*>(u"ChapterNamesEdit"_qs))
+            names->setText(u"Scene %1"_qs);
         static_cast<QDialog*>(dialog)->accept();
     });
     poll.start(20);
-    action->trigger();
+    // The same entry is in the picture's menu and on Ctrl+E.
+    EXPECT_TRUE(f->Picture1->actions().contains(action));
+    f->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(f));
+    QTest::keyClick(f, Qt::Key_E, Qt::ControlModifier);
     EXPECT_EQ(offered, fx.outDir.filePath(u"pal_chapters.xml"_qs));
     const ChapterTextResult back = ReadChapterFile(ReadAll(offered));
     EXPECT_EQ(back.entries, (QStringList{u"00:00:00.000"_qs} + f->Session->Chapters));
+    EXPECT_TRUE(ReadAll(offered).contains("<ChapterString>Scene 02</ChapterString>"));
+    EXPECT_EQ(f->Session->ChapterNameTemplate, "Scene %1");
     EXPECT_TRUE(fx.messages.messages.empty());
+}
+
+// Pictures larger than the picture area are shown whole inside it, at their display aspect when
+// asked (a setting kept for the next window); the crop bars follow the shown scale, and saved
+// pictures keep the stream's size.
+TEST_F(EditorWindow, PicturesAreShownWholeAndAtTheirDisplayAspect) {
+    const struct {
+        const char* video;
+        bool displayAspect;
+        QSize shown;
+    } rows[] = {
+        {"pal.mpg", false, {720, 576}},  {"pal.mpg", true, {720, 540}},
+        {"wide.mpg", false, {720, 576}}, {"wide.mpg", true, {720, 405}},
+        {"hd.m2v", false, {720, 405}},   {"hd.m2v", true, {720, 405}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.video) + (row.displayAspect ? " aspect" : ""));
+        WriteDisplayAspect(!row.displayAspect);
+        fx.Prepare(TestVideo(QString::fromLatin1(row.video)));
+        GlobalVars().CropGiven = FlagTrue;
+        GlobalVars().CropLeft = 16;
+        GlobalVars().CropTop = 0;
+        GlobalVars().CropRight = 0;
+        GlobalVars().CropBottom = 32;
+        ASSERT_TRUE(fx.Load());
+        f = fx.form.get();
+        auto* aspect = f->Picture1->findChild<QAction*>(u"Action_DisplayAspect"_qs);
+        ASSERT_TRUE(aspect);
+        EXPECT_EQ(aspect->isChecked(), !row.displayAspect);
+        aspect->trigger();
+        EXPECT_EQ(ReadDisplayAspect(), row.displayAspect);
+        const QRect frame = f->Picture1->geometry();
+        EXPECT_EQ(frame.size(), row.shown);
+        EXPECT_EQ(frame.topLeft(), QPoint(8, 96));
+        EXPECT_LT(frame.right(), f->List1->x()) << "nothing drawn over the chapter list";
+        const QSize stream = f->Session->Picture().size();
+        EXPECT_EQ(f->Picture1->scaled(), row.shown != stream);
+        EXPECT_EQ(f->Picture_links->width(),
+                  std::lround(16.0 * row.shown.width() / stream.width()));
+        EXPECT_EQ(f->Picture_unten->geometry().bottom(), frame.bottom());
+        EXPECT_EQ(f->Picture_unten->height(),
+                  std::lround(32.0 * row.shown.height() / stream.height()));
+        f->Session->SaveCurrent();
+        const QStringList bitmaps = QDir(fx.outDir.path()).entryList({u"*.bmp"_qs});
+        ASSERT_EQ(bitmaps.size(), 1);
+        const QImage saved(fx.outDir.filePath(bitmaps.first()));
+        EXPECT_EQ(saved.size(), QSize(stream.width() - 16, stream.height() - 32));
+        fx.form.reset();
+        for (const QString& name : QDir(fx.outDir.path()).entryList(QDir::Files))
+            QFile::remove(fx.outDir.filePath(name));
+    }
+    WriteDisplayAspect(false);
 }
 
 // Crop bars of margins above 0 stand on the edges of the picture.

@@ -260,7 +260,8 @@ TEST(SessionSave, ClipsAreCutFromTheShownGop) {
         }
         EXPECT_GE(DecodedPictures(base + u".vob"_qs), 70); // 2 s x 25 and the margin
         EXPECT_EQ(s.ClipStartPos, gop + 1);
-        EXPECT_TRUE(QFile::exists(run.Out(QFileInfo(video).completeBaseName() + u"_Celltimes.txt"_qs)));
+        EXPECT_TRUE(
+            QFile::exists(run.Out(QFileInfo(video).completeBaseName() + u"_Celltimes.txt"_qs)));
         EXPECT_TRUE(run.messages.messages.empty());
     }
 }
@@ -381,3 +382,38 @@ TEST(SessionSave, LargeVideosAboveFourGiB) {
 }
 
 } // namespace
+
+// Chapters of a stream whose time code starts at 10 hours count from its first GOP once the
+// offset is used; the export hands those times to mkvmerge as they stand in the list.
+TEST(SessionSave, OffsetChaptersAreExportedAsListed) {
+    SessionRun run;
+    ASSERT_TRUE(run.Start(TestVideo(u"tc10h.vob"_qs)));
+    EditorSession& s = *run.s;
+    s.SetUseOffset(true);
+    s.SetChapterOnly(true);
+    for (int gops : {3, 4}) {
+        for (int i = 0; i < gops; ++i)
+            s.NextGopStep();
+        s.SaveCurrent();
+    }
+    ASSERT_EQ(s.Chapters.size(), 2);
+    EXPECT_TRUE(s.Chapters[0].startsWith(u"00:00:0"_qs)) << s.Chapters[0].toStdString();
+    const QString chapters = s.ChapterExportPath(ChapterFormat::Ogm);
+    EXPECT_EQ(QFileInfo(chapters).path(), run.outDir.path());
+    ASSERT_TRUE(s.ExportChapterList(chapters, ChapterFormat::Ogm));
+    const QString mkv = run.Out(u"tc10h.mkv"_qs);
+    QProcess mkvmerge;
+    mkvmerge.start(u"mkvmerge"_qs,
+                   {u"-q"_qs, u"-o"_qs, mkv, u"--chapters"_qs, chapters, s.VideoFile()});
+    ASSERT_TRUE(mkvmerge.waitForFinished(60000));
+    ASSERT_LT(mkvmerge.exitCode(), 2);
+    QProcess extract;
+    extract.start(u"mkvextract"_qs, {mkv, u"chapters"_qs, u"-s"_qs, u"-"_qs});
+    ASSERT_TRUE(extract.waitForFinished(60000));
+    QStringList times;
+    for (const QByteArray& line : extract.readAllStandardOutput().split('\n'))
+        if (line.startsWith("CHAPTER") && !line.contains("NAME"))
+            times << QString::fromLatin1(line.mid(line.indexOf('=') + 1, 12));
+    EXPECT_EQ(times, QStringList{u"00:00:00.000"_qs} + s.Chapters);
+    EXPECT_TRUE(run.messages.messages.empty());
+}

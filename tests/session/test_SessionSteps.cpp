@@ -99,8 +99,8 @@ TEST(SessionSteps, GopStepsFromInsideAGop) {
     const std::vector<Gop> gops = GopsOf(s.VideoFile());
     for (int n = 0; n < 3; ++n)
         s.NextGopStep();
-    const auto here = std::find_if(gops.begin(), gops.end(),
-                                   [&](const Gop& g) { return g.pos == s.CurrentPos; });
+    const auto here =
+        std::find_if(gops.begin(), gops.end(), [&](const Gop& g) { return g.pos == s.CurrentPos; });
     ASSERT_NE(here, gops.end());
     const Gop gop = *here, next = *(here + 1);
     for (const int pictures : {1, 4, 8}) {
@@ -175,6 +175,76 @@ TEST(SessionSteps, PictureStepsAdvanceByOneFrameAndStopAtTheEnd) {
                 ++pictures;
             EXPECT_EQ(steps, pictures - 1) << "pictures of the last GOP after its first";
         }
+    }
+}
+
+// A picture step back retraces the picture steps exactly, crosses into the GOP before with the
+// picture a run of steps from there shows, and stands still on the first picture of the video.
+TEST(SessionSteps, PictureStepsBackRetraceTheSteps) {
+    struct State {
+        qint64 pos;
+        QString shown;
+        quint64 picture;
+        Flag atGop;
+        bool save;
+    };
+    const auto now = [](const EditorSession& s) {
+        return State{s.CurrentPos, s.ShownTimecode, HashRows(s.Picture()), s.AtGopStart,
+                     s.SaveEnabled()};
+    };
+    const auto expectAt = [](const EditorSession& s, const State& want, int n) {
+        EXPECT_EQ(s.CurrentPos, want.pos) << n;
+        EXPECT_EQ(s.ShownTimecode, want.shown) << n;
+        EXPECT_EQ(HashRows(s.Picture()), want.picture) << n;
+        EXPECT_EQ(s.AtGopStart, want.atGop) << n;
+        EXPECT_EQ(s.SaveEnabled(), want.save) << n;
+    };
+    for (const char* video : {"pal.m2v", "ntsc_df.mpg", "pal_dvd.vob"}) {
+        SCOPED_TRACE(video);
+        SessionRun run;
+        ASSERT_TRUE(run.Start(TestVideo(QString::fromLatin1(video))));
+        EditorSession& s = *run.s;
+        const State first = now(s);
+        s.PreviousPictureStep();
+        expectAt(s, first, -1);
+
+        // Every picture from the start to the second GOP's time, stepped through.
+        s.SetClips(true);
+        std::vector<State> walked{first};
+        // (an elementary stream's first GOP step lands on the header of the first GOP)
+        s.NextGopStep();
+        if (s.ShownTimecode == first.shown)
+            s.NextGopStep();
+        const State secondGop = now(s);
+        s.GoToStart();
+        // (the 33 ms steps of 29.97 pictures a second fall behind the GOP's time: the nearest
+        // counts)
+        while (MillisOf(s.ShownTimecode) + 16 < MillisOf(secondGop.shown) && walked.size() < 200) {
+            s.NextPictureStep();
+            walked.push_back(now(s));
+        }
+        ASSERT_LT(walked.size(), 200u);
+        ASSERT_GE(walked.size(), 3u) << secondGop.shown.toStdString() << " " << secondGop.pos;
+        for (int n = int(walked.size()) - 2; n >= std::max(0, int(walked.size()) - 6); --n) {
+            s.PreviousPictureStep();
+            expectAt(s, walked[size_t(n)], n);
+        }
+
+        // From the second GOP's start, one back is the first GOP's last picture.
+        s.Slider1_Change(int(secondGop.pos / s.BytesPerStep) + 1);
+        ASSERT_EQ(s.CurrentPos, secondGop.pos);
+        s.PreviousPictureStep();
+        const State& last = walked[walked.size() - 2];
+        EXPECT_EQ(s.ShownTimecode, last.shown);
+        EXPECT_EQ(HashRows(s.Picture()), last.picture);
+        EXPECT_EQ(s.AtGopStart, FlagFalse);
+        EXPECT_FALSE(s.SaveEnabled()) << "clips start at GOPs only";
+        s.NextPictureStep();
+        EXPECT_EQ(s.ShownTimecode, walked.back().shown);
+        s.PreviousPictureStep();
+        for (size_t n = walked.size() - 2; n > 0; --n)
+            s.PreviousPictureStep();
+        expectAt(s, State{s.ClipStartPos, first.shown, first.picture, FlagTrue, true}, 0);
     }
 }
 

@@ -39,7 +39,8 @@ struct ProcessOptions {
     // Writes beyond this many bytes per file fail as on a full disk (-1: no limit).
     qint64 fileSizeLimit = -1;
     // For a start that ends in a window waiting for the user: after this many milliseconds the
-    // process is measured for another second and then ended with SIGTERM (0: wait for its end).
+    // process is measured a second at a time until a second passes with less than half a second
+    // of processor time (at most eight seconds), then ended with SIGTERM (0: wait for its end).
     int stopAfterMs = 0;
     // Environment variables set for the run over the sandbox's own; a null value removes one.
     QMap<QByteArray, QByteArray> environment = {};
@@ -49,7 +50,7 @@ struct ProcessResult {
     bool finished = false;   // ended by itself (or was stopped as asked) within the time limit
     int exitCode = -1;       // exit code when it exited
     int signal = 0;          // signal that ended it; SIGTERM for a stopped window
-    double busySeconds = -1; // processor time used in the second before it was stopped
+    double busySeconds = -1; // least processor time used in one of the seconds measured
     QByteArray out;
     QByteArray err;
 };
