@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QProxyStyle>
 #include <QStyleFactory>
+#include <QStyleOptionSlider>
 #include <QWheelEvent>
 
 namespace {
@@ -94,4 +95,21 @@ void PositionSlider::mouseReleaseEvent(QMouseEvent* event) {
     mouseHeld_ = false;
     if (mouseActed_ && value() != valueAtPress_)
         emit userChanged(value());
+}
+
+void PositionSlider::sliderChange(SliderChange change) {
+    if (change != SliderValueChange) {
+        QSlider::sliderChange(change);
+        return;
+    }
+    // A move repaints the band of the groove and the thumb only, so that the controls overlapping
+    // the slider's edges are not drawn again with every step.
+    QStyleOptionSlider option;
+    initStyleOption(&option);
+    const QRect groove =
+        style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
+    const QRect thumb =
+        style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+    const QRect band = groove.united(thumb);
+    update(0, band.top(), width(), band.height());
 }

@@ -20,30 +20,6 @@ qsizetype AnchorOf(QByteArrayView pattern) {
 
 } // namespace
 
-qsizetype FindFirst(QByteArrayView block, QByteArrayView pattern, qsizetype from) {
-    if (from < 1)
-        from = 1;
-    const qsizetype n = block.size();
-    const qsizetype m = pattern.size();
-    if (m == 0 || from - 1 + m > n)
-        return 0;
-    const qsizetype anchor = AnchorOf(pattern);
-    const char* data = block.data();
-    const char key = pattern[anchor];
-    qsizetype at = from - 1 + anchor; // where the anchor byte of the first candidate would be
-    const qsizetype lastAnchor = n - m + anchor;
-    while (at <= lastAnchor) {
-        const void* hit = std::memchr(data + at, key, static_cast<size_t>(lastAnchor - at + 1));
-        if (!hit)
-            return 0;
-        const qsizetype start = static_cast<const char*>(hit) - data - anchor;
-        if (std::memcmp(data + start, pattern.data(), static_cast<size_t>(m)) == 0)
-            return start + 1;
-        at = start + anchor + 1;
-    }
-    return 0;
-}
-
 qsizetype FindLastEndingBy(QByteArrayView block, QByteArrayView pattern, qsizetype endAtMost) {
     const qsizetype m = pattern.size();
     const qsizetype end = qMin(endAtMost, block.size());
@@ -74,21 +50,21 @@ qsizetype FindLastStartingBy(QByteArrayView block, QByteArrayView pattern, qsize
 
 namespace {
 
-// Occurrences of the pattern starting at 0-based indexes [begin, size - m], the search going on
-// one byte after each match. This runs over every block of a clip, so it must keep pace with a
-// plain copy: 32 bytes at a time are checked for the pattern's first non-zero byte together with
-// the byte before it (the 00 01 of a start code, rare in video data), and only those places are
-// compared in full.
-qsizetype CountAll(const char* data, qsizetype size, QByteArrayView pattern, qsizetype begin) {
+// Hands `found` the 0-based starts of the pattern's occurrences in [begin, size - m] in order,
+// the search going on one byte after each, until `found` returns true. This runs over every block
+// of a clip, so it must keep pace with a plain copy: 32 bytes at a time are checked for the
+// pattern's first non-zero byte together with the byte before it (the 00 01 of a start code, rare
+// in video data), and only those places are compared in full.
+template <class Found>
+void Scan(const char* data, qsizetype size, QByteArrayView pattern, qsizetype begin, Found found) {
     const qsizetype m = pattern.size();
     const qsizetype anchor = AnchorOf(pattern);
     const qsizetype firstStart = begin;
     const qsizetype lastStart = size - m;
-    qsizetype count = 0;
+    // True when the scan is to stop.
     const auto check = [&](qsizetype start) {
-        if (start >= firstStart && start <= lastStart &&
-            std::memcmp(data + start, pattern.data(), size_t(m)) == 0)
-            ++count;
+        return start >= firstStart && start <= lastStart &&
+               std::memcmp(data + start, pattern.data(), size_t(m)) == 0 && found(start);
     };
     // Anchor bytes of the candidate starts lie in [begin + anchor, lastStart + anchor].
     qsizetype at = begin + anchor;
@@ -109,18 +85,17 @@ qsizetype CountAll(const char* data, qsizetype size, QByteArrayView pattern, qsi
                                   quint32(_mm_movemask_epi8(_mm_cmpeq_epi8(high, before))) << 16;
             quint32 mask = keys & ((prior << 1) | carry);
             carry = prior >> 31;
-            while (mask != 0) {
-                check(at + __builtin_ctz(mask) - anchor);
-                mask &= mask - 1;
+            for (; mask != 0; mask &= mask - 1) {
+                if (check(at + __builtin_ctz(mask) - anchor))
+                    return;
             }
         }
     }
 #endif
     for (; at <= lastAnchor; ++at) {
-        if (data[at] == pattern[anchor])
-            check(at - anchor);
+        if (data[at] == pattern[anchor] && check(at - anchor))
+            return;
     }
-    return count;
 }
 
 } // namespace
@@ -130,5 +105,23 @@ qsizetype CountFrom(QByteArrayView block, QByteArrayView pattern, qsizetype from
         from = 1;
     if (pattern.isEmpty() || from - 1 + pattern.size() > block.size())
         return 0;
-    return CountAll(block.data(), block.size(), pattern, from - 1);
+    qsizetype count = 0;
+    Scan(block.data(), block.size(), pattern, from - 1, [&](qsizetype) {
+        ++count;
+        return false;
+    });
+    return count;
+}
+
+qsizetype FindFirst(QByteArrayView block, QByteArrayView pattern, qsizetype from) {
+    if (from < 1)
+        from = 1;
+    if (pattern.isEmpty() || from - 1 + pattern.size() > block.size())
+        return 0;
+    qsizetype first = 0;
+    Scan(block.data(), block.size(), pattern, from - 1, [&](qsizetype start) {
+        first = start + 1;
+        return true;
+    });
+    return first;
 }

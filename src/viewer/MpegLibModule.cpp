@@ -53,7 +53,10 @@ void MpegLibModule::DrawFrameBuffer() {
         return;
     const int width = FrameInfo.Width;
     const int height = FrameInfo.Height;
-    // A picture the window still shows is left to it; otherwise the last one's memory is reused.
+    // A picture the window still shows is left to it and the one shown before it, which the window
+    // has let go of by now, is filled instead: every step writes into memory already in use.
+    if (!Picture.isDetached())
+        std::swap(Picture, spare_);
     if (Picture.width() != width || Picture.height() != height || !Picture.isDetached())
         Picture = QImage(width, height, QImage::Format_RGB32);
     const size_t rowBytes = size_t(width) * 4;

@@ -49,6 +49,7 @@ private:
     void DrawFrameBuffer();
 
     Mpeg2Decoder decoder_;
+    QImage spare_; // the picture before `Picture`, filled next while `Picture` is still shown
 };
 
 // The picture's bitmap header for a width and height: height positive, image size without row
