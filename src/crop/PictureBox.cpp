@@ -26,15 +26,15 @@ void PictureBox::clearPicture() {
     update();
 }
 
-void PictureBox::setScaled(bool scaled) {
-    scaled_ = scaled;
+void PictureBox::setStreamSize(QSize size) {
+    streamSize_ = size;
     update();
 }
 
 QSizeF PictureBox::shownScale() const {
-    if (!scaled_ || picture_.isNull())
+    if (!scaled())
         return {1.0, 1.0};
-    return {double(width()) / picture_.width(), double(height()) / picture_.height()};
+    return {double(width()) / streamSize_.width(), double(height()) / streamSize_.height()};
 }
 
 void PictureBox::setBackColor(const QColor& color) {
@@ -46,14 +46,17 @@ void PictureBox::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     // Only what the picture leaves free gets the background: a running video repaints the whole
     // box for every picture.
+    // A scaled view comes at the box's size (the frame source scales it); drawing scales it only
+    // until the box has followed a change of size.
+    const bool stretched = scaled() && picture_.size() != size();
     const QRect covered = picture_.isNull() ? QRect()
-                          : scaled_         ? rect()
+                          : stretched       ? rect()
                                             : QRect(QPoint(0, 0), picture_.size());
     for (const QRect& free : QRegion(rect()).subtracted(covered))
         painter.fillRect(free, backColor_);
     if (picture_.isNull())
         return;
-    if (scaled_) {
+    if (stretched) {
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawImage(rect(), picture_);
     } else {

@@ -5,8 +5,8 @@
 #include <QWidget>
 
 // A picture box: shows its picture unscaled at its top-left corner over its background colour,
-// or, when scaled, drawn over the whole box. The editor's frame view, its work surfaces and the
-// crop bars are picture boxes.
+// or, when it is a scaled view of a stream, drawn over the whole box. The editor's frame view, its
+// work surfaces and the crop bars are picture boxes.
 class PictureBox : public QWidget {
     Q_OBJECT
 public:
@@ -20,10 +20,12 @@ public:
     QImage& pictureToFill(int width, int height);
     void clearPicture();
 
-    // Scaled: the picture fills the box, whatever its size.
-    void setScaled(bool scaled);
-    bool scaled() const { return scaled_; }
-    // Box pixels per picture pixel, across and down (1 for an unscaled box).
+    // The size of the stream the picture shows. A picture of another size is a scaled view of
+    // the stream, drawn over the whole box.
+    void setStreamSize(QSize size);
+    QSize streamSize() const { return streamSize_; }
+    bool scaled() const { return !streamSize_.isEmpty() && streamSize_ != picture_.size(); }
+    // Box pixels per stream pixel, across and down (1 for an unscaled box).
     QSizeF shownScale() const;
 
     QColor backColor() const { return backColor_; }
@@ -40,5 +42,5 @@ protected:
 private:
     QImage picture_;
     QColor backColor_ = Qt::black;
-    bool scaled_ = false;
+    QSize streamSize_;
 };

@@ -46,6 +46,7 @@ void FillList(QListWidget* list, const QStringList& entries) {
 } // namespace
 
 void MpegLibForm::ConnectSession() {
+    Session->SetPictureArea(QSize(PictureAreaWidth, PictureAreaHeight), DisplayAspect);
     connect(Session, &EditorSession::pictureChanged, this, &MpegLibForm::ShowPicture);
     connect(Session, &EditorSession::positionChanged, this, &MpegLibForm::ShowPosition);
     connect(Session, &EditorSession::previewChanged, this, &MpegLibForm::ShowPreview);
@@ -73,14 +74,12 @@ void MpegLibForm::ShowPicture() {
     const QImage& picture = Session->Picture();
     Picture1->setPicture(picture);
     if (!picture.isNull()) {
-        // Pictures larger than the picture area are shown whole inside it.
-        const QSize shown =
-            ShownPictureSize(picture.size(), GlobalVars().AspectRatioText, DisplayAspect,
-                             QSize(PictureAreaWidth, PictureAreaHeight));
-        const bool scaled = shown != picture.size();
-        if (Picture1->size() != shown || Picture1->scaled() != scaled) {
-            Picture1->setScaled(scaled);
-            Picture1->resize(shown);
+        // The session hands out pictures larger than the picture area scaled to fit inside it.
+        const TVideoFrameInfo& info = Session->MpegLib.FrameInfo;
+        const QSize stream(info.Width, info.Height);
+        if (Picture1->size() != picture.size() || Picture1->streamSize() != stream) {
+            Picture1->setStreamSize(stream);
+            Picture1->resize(picture.size());
             PlaceCropBars();
         }
     }
@@ -95,7 +94,7 @@ void MpegLibForm::ConnectPictureMenu() {
     connect(aspect, &QAction::toggled, this, [this](bool on) {
         DisplayAspect = on;
         WriteDisplayAspect(on);
-        ShowPicture();
+        Session->SetPictureArea(QSize(PictureAreaWidth, PictureAreaHeight), on);
     });
     Picture1->addAction(aspect);
     Picture1->setContextMenuPolicy(Qt::ActionsContextMenu);

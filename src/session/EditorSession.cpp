@@ -1,6 +1,7 @@
 #include "session/EditorSession.h"
 
 #include "chapters/Timecode.h"
+#include "session/ShownSize.h"
 #include "shell/LangStrings.h"
 
 EditorSession::EditorSession(Global_var_module& record, QObject* parent)
@@ -140,4 +141,14 @@ SessionBusy::~SessionBusy() {
 
 void SessionBusy::Progress(qint64 done, qint64 total) {
     emit session_.busyProgress(done, total);
+}
+
+void EditorSession::SetPictureArea(QSize area, bool displayAspect) {
+    MpegLib.ShownSizeOf = [this, area, displayAspect](QSize stream) {
+        return ShownPictureSize(stream, g.AspectRatioText, displayAspect, area);
+    };
+    if (Picture().isNull())
+        return;
+    MpegLib.Redraw();
+    emit pictureChanged();
 }

@@ -59,7 +59,11 @@ public:
     int SliderValue = 0;
     QString PreviewTimecode; // the time under the thumb while a drag previews
     QString Caption;         // the window's caption
+    // The shown picture, at the size it is shown.
     const QImage& Picture() const { return MpegLib.Picture; }
+    // Pictures are shown whole within `area`, at their display aspect when asked; before this
+    // (and in a run without a window) at the stream's size.
+    void SetPictureArea(QSize area, bool displayAspect);
     const QString& VideoFile() const { return g.VideoFile; }
     MpegLibModule MpegLib;
 

@@ -63,7 +63,7 @@ void EditorSession::SaveCurrent() {
         const QString composed = composeName(QStringLiteral(".bmp"));
         const QString finalName = RelocateName(composed, g.OutDir);
         const QString fallbackName = RelocateName(composed, g.AppPath);
-        QImage picture = Picture();
+        QImage picture = MpegLib.StreamPicture();
         if (g.SingleField != FlagFalse)
             picture = LineDoubled(picture);
         if (Crop)

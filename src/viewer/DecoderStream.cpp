@@ -183,7 +183,10 @@ bool DecoderStream::openCodec() {
     codec = avcodec_alloc_context3(decoder);
     if (!codec)
         return false;
-    codec->thread_count = 1;
+    // Slices of a picture are decoded side by side on two cores; unlike frame threads, this puts
+    // no delay between a packet and its picture.
+    codec->thread_type = FF_THREAD_SLICE;
+    codec->thread_count = 2;
     codec->extradata =
         static_cast<uint8_t*>(av_mallocz(sequence_.size() + AV_INPUT_BUFFER_PADDING_SIZE));
     std::memcpy(codec->extradata, sequence_.constData(), size_t(sequence_.size()));
@@ -284,7 +287,7 @@ qint64 DecoderStream::gopHeaderBefore(qint64 offset) const {
 }
 
 bool DecoderStream::toRows(const AVFrame* picture, uchar* rows, int width, int height, bool stretch,
-                           bool rgb32) {
+                           bool rgb32, qsizetype bytesPerLine) {
     const ScalerSetup setup{
         picture->width, picture->height, picture->format, width, height, stretch, rgb32};
     if (!sws_ || !(setup == swsSetup_)) {
@@ -294,8 +297,12 @@ bool DecoderStream::toRows(const AVFrame* picture, uchar* rows, int width, int h
         const AVPixelFormat target = !rgb32                            ? AV_PIX_FMT_BGR24
                                      : Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? AV_PIX_FMT_BGRA
                                                                        : AV_PIX_FMT_ARGB;
+        // Pixel for pixel at the picture's own size; a picture shown larger or smaller is
+        // filtered.
+        const bool ownSize = width == picture->width && height == picture->height;
         sws_ = sws_getContext(picture->width, picture->height, AVPixelFormat(picture->format),
-                              width, height, target, SWS_POINT, nullptr, nullptr, nullptr);
+                              width, height, target, ownSize ? SWS_POINT : SWS_BILINEAR, nullptr,
+                              nullptr, nullptr);
         if (!sws_)
             return false;
         swsSetup_ = setup;
@@ -304,7 +311,7 @@ bool DecoderStream::toRows(const AVFrame* picture, uchar* rows, int width, int h
         sws_setColorspaceDetails(sws_, coefficients, stretch ? 0 : 1, coefficients, 1, 0, 1 << 16,
                                  1 << 16);
     }
-    const int rowBytes = width * (rgb32 ? 4 : 3);
+    const int rowBytes = bytesPerLine > 0 ? int(bytesPerLine) : width * (rgb32 ? 4 : 3);
     // 24-bit rows are written last row first.
     uint8_t* dst[4] = {rgb32 ? rows : rows + size_t(height - 1) * size_t(rowBytes), nullptr,
                        nullptr, nullptr};

@@ -58,11 +58,13 @@ public:
     qint64 packStartAtOrBefore(qint64 offset) const;
     // Offset of the last GOP header before the offset, 0 when there is none.
     qint64 gopHeaderBefore(qint64 offset) const;
-    // Converts a decoded picture into `width` x `height` rows: bottom-up 24-bit BGR, or with
-    // `rgb32` top-down 32-bit words 0xffRRGGBB. `stretch` maps studio range to full range. False
+    // Converts a decoded picture into `width` x `height` rows (scaled when that is not its own
+    // size): bottom-up 24-bit BGR, or with
+    // `rgb32` top-down 32-bit words 0xffRRGGBB, rows `bytesPerLine` apart (0: tightly). `stretch`
+    // maps studio range to full range. False
     // when no converter could be made.
     bool toRows(const AVFrame* picture, uchar* rows, int width, int height, bool stretch,
-                bool rgb32);
+                bool rgb32, qsizetype bytesPerLine = 0);
 
     qint64 fileSize = 0;
     bool programStream = false;

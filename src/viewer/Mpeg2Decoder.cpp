@@ -22,10 +22,18 @@ struct Mpeg2Decoder::Impl {
     int width = 0;
     int height = 0;
     int scaleFlag = 0;
-    bool rgb32 = false;         // pixel format 2: top-down 32-bit rows
-    std::vector<uchar> picture; // the last picture handed out, in the chosen pixel format
-    bool havePicture = false;   // `picture` holds a decoded picture (not just black)
-    bool black = false;         // the picture is black and `picture` not yet filled
+    bool rgb32 = false; // pixel format 2: top-down 32-bit rows
+    int outWidth = 0;   // the size pictures are converted to; 0: their own
+    int outHeight = 0;
+    std::vector<uchar> picture; // the last picture handed out, in the chosen pixel format and size
+    AVFrame* shown = nullptr;   // the decoded picture behind `picture`, to convert it again
+    // While set, pictures are written into these 32-bit rows instead of `picture`, which is then
+    // no longer the picture handed out last (`stale`).
+    uchar* target = nullptr;
+    qsizetype targetStride = 0;
+    bool stale = false;
+    bool havePicture = false; // `picture` holds a decoded picture (not just black)
+    bool black = false;       // the picture is black and `picture` not yet filled
     char pictureType = '?';
 
     qint64 position = 0;   // reported position
@@ -48,6 +56,8 @@ struct Mpeg2Decoder::Impl {
     bool growPending = false;
     qint64 shownPos = 0;
 
+    ~Impl() { av_frame_free(&shown); }
+
     void close() {
         if (stream.ahead)
             av_frame_unref(stream.ahead);
@@ -63,6 +73,7 @@ struct Mpeg2Decoder::Impl {
     void seek(qint64 offset);
     void settle();
     const uchar* nextPicture();
+    const uchar* convertAgain();
 
     bool decodeNext();
     bool holdBack();
@@ -73,14 +84,28 @@ struct Mpeg2Decoder::Impl {
     // After a picture was handed out: the position of its own data (read ahead of it, the
     // decoder may already hold the next GOP's headers), at the end of the file the file size.
     void grow(qint64 pos) { position = qMax(draining ? lastFedPos : pos, position + 1); }
-    size_t pictureBytes() const { return size_t(width) * size_t(height) * (rgb32 ? 4 : 3); }
+    int rowsWidth() const { return outWidth > 0 ? outWidth : width; }
+    int rowsHeight() const { return outHeight > 0 ? outHeight : height; }
+    size_t pictureBytes() const {
+        return size_t(rowsWidth()) * size_t(rowsHeight()) * (rgb32 ? 4 : 3);
+    }
     // The picture to hand out becomes black; the bytes are written only when it is handed out
     // (a reopen is followed by a picture at once, in the editor's every step).
     void makeBlack() {
         black = true;
         havePicture = false;
+        if (shown)
+            av_frame_unref(shown);
     }
     void fillBlack() {
+        if (target) {
+            for (int y = 0; y < rowsHeight(); ++y)
+                std::fill_n(reinterpret_cast<quint32*>(target + y * targetStride), rowsWidth(),
+                            OpaqueBlack);
+            stale = true;
+            return;
+        }
+        stale = false;
         picture.assign(pictureBytes(), 0);
         if (rgb32)
             std::fill_n(reinterpret_cast<quint32*>(picture.data()), picture.size() / 4,
@@ -253,10 +278,18 @@ bool Mpeg2Decoder::Impl::decodeNext() {
 void Mpeg2Decoder::Impl::convert(const AVFrame* f) {
     width = f->width;
     height = f->height;
-    if (picture.size() != pictureBytes())
+    if (!target && picture.size() != pictureBytes())
         picture.assign(pictureBytes(), 0);
-    if (!stream.toRows(f, picture.data(), width, height, scaleFlag != 0, rgb32))
+    if (!stream.toRows(f, target ? target : picture.data(), rowsWidth(), rowsHeight(),
+                       scaleFlag != 0, rgb32, target ? targetStride : 0))
         return;
+    stale = target != nullptr;
+    if (f != shown) {
+        if (!shown)
+            shown = av_frame_alloc();
+        av_frame_unref(shown);
+        av_frame_ref(shown, f);
+    }
     havePicture = true;
     black = false;
     pictureType = av_get_picture_type_char(f->pict_type);
@@ -285,11 +318,23 @@ const uchar* Mpeg2Decoder::Impl::nextPicture() {
             // The position moves on only while another picture follows, so that it stands still
             // once the last picture has been handed out.
             growPending = true;
+            return target ? target : picture.data();
         }
     }
-    if (black)
-        fillBlack();
+    // Nothing new: the picture handed out last, at the size now asked for.
+    if (target || black || stale || picture.size() != pictureBytes())
+        return convertAgain();
     return picture.empty() ? nullptr : picture.data();
+}
+
+const uchar* Mpeg2Decoder::Impl::convertAgain() {
+    if (havePicture && shown && shown->buf[0])
+        convert(shown);
+    else if (black || stale || !picture.empty())
+        fillBlack();
+    else
+        return nullptr;
+    return target ? target : picture.data();
 }
 
 Mpeg2Decoder::Mpeg2Decoder() : d(std::make_unique<Impl>()) {}
@@ -330,6 +375,26 @@ void Mpeg2Decoder::SetMPEG2PixelFormat(qint32 format) {
     // What is held changes format: a picture decoded before is shown black until the next one.
     if (!d->picture.empty() || d->black)
         d->makeBlack();
+}
+
+void Mpeg2Decoder::SetMPEG2OutputSize(qint32 width, qint32 height) {
+    const bool own = width <= 0 || height <= 0;
+    d->outWidth = own ? 0 : width;
+    d->outHeight = own ? 0 : height;
+}
+
+const uchar* Mpeg2Decoder::GetMPEG2FrameAgain() {
+    return d->convertAgain();
+}
+
+bool Mpeg2Decoder::GetMPEG2FrameInto(uchar* rows, qsizetype bytesPerLine, bool again) {
+    if (!d->rgb32 || !rows)
+        return false;
+    d->target = rows;
+    d->targetStride = bytesPerLine;
+    const bool got = (again ? d->convertAgain() : d->nextPicture()) != nullptr;
+    d->target = nullptr;
+    return got;
 }
 
 void Mpeg2Decoder::SetRGBScaleFlag(qint32 flag) {

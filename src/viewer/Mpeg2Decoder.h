@@ -21,7 +21,8 @@ static_assert(sizeof(TVideoFileInfo) == 24);
 
 // The MPEG-1/MPEG-2 video decoder: one open file and one decoding position. Pictures come out as
 // 24-bit bottom-up BGR rows (width x height x 3 bytes, no row padding), or on request as top-down
-// rows of 32-bit words 0xffRRGGBB (width x height x 4 bytes), which the screen paints directly.
+// rows of 32-bit words 0xffRRGGBB (width x height x 4 bytes), which the screen paints directly;
+// when an output size is set, pictures are scaled to it in the same conversion.
 // Positions are byte offsets: a seek enters the stream at a byte offset and the next picture is the
 // first one that decodes completely from there; the reported position grows with every picture
 // returned and stops changing at the end of the stream.
@@ -41,6 +42,8 @@ public:
     // 1 selects 24-bit bottom-up BGR (the format of a new decoder), 2 top-down 32-bit words; other
     // values select 1.
     void SetMPEG2PixelFormat(qint32 format);
+    // Pictures come out scaled to width x height; 0 x 0 (the start): at the picture size.
+    void SetMPEG2OutputSize(qint32 width, qint32 height);
     // 1: studio-range video (Y 16..235) is stretched to full RGB 0..255; 0: no stretching.
     void SetRGBScaleFlag(qint32 flag);
     void MPEG2Seek(qint64 offset);
@@ -48,6 +51,12 @@ public:
     // The next picture; valid until the next call into the decoder. Null when nothing can be
     // shown (no file, or a file whose picture size is unknown).
     const uchar* GetMPEG2Frame();
+    // The picture GetMPEG2Frame returned last, converted again at the output size now set.
+    const uchar* GetMPEG2FrameAgain();
+    // GetMPEG2Frame (or with `again` GetMPEG2FrameAgain) for the 32-bit pixel format, the picture
+    // written straight into the caller's rows, `bytesPerLine` apart. False when nothing was
+    // written (no picture to show, or the 24-bit format).
+    bool GetMPEG2FrameInto(uchar* rows, qsizetype bytesPerLine, bool again = false);
 
     // Type of the picture GetMPEG2Frame returned last ('I', 'P', 'B'; '?' when none), for
     // diagnostics and tests.

@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QImage>
-#include <cstring>
 #include <limits>
 
 bool BuildBitmapHeader(qint32 width, qint32 height, BitmapInfoHeader& header) {
@@ -43,27 +42,62 @@ void MpegLibModule::RenderNextFrame(qint64& position) {
     DrawFrameBuffer();
 }
 
+bool MpegLibModule::ApplyShownSize() {
+    const QSize stream(FrameInfo.Width, FrameInfo.Height);
+    const QSize shown = ShownSizeOf && !stream.isEmpty() ? ShownSizeOf(stream) : stream;
+    if (shown == shown_)
+        return false;
+    shown_ = shown;
+    const bool own = shown == stream;
+    decoder_.SetMPEG2OutputSize(own ? 0 : shown.width(), own ? 0 : shown.height());
+    return true;
+}
+
 void MpegLibModule::DrawFrameBuffer() {
     decoder_.GetMPEG2FrameInfo(&FrameInfo);
     const bool sizeFits = BuildBitmapHeader(FrameInfo.Width, FrameInfo.Height, FrameBitmapHeader);
-    const uchar* bytes = decoder_.GetMPEG2Frame();
-    // The decoder may have met a new picture size while decoding.
-    decoder_.GetMPEG2FrameInfo(&FrameInfo);
-    if (!bytes || !sizeFits || FrameInfo.Width <= 0 || FrameInfo.Height <= 0)
-        return;
-    const int width = FrameInfo.Width;
-    const int height = FrameInfo.Height;
-    // A picture the window still shows is left to it and the one shown before it, which the window
-    // has let go of by now, is filled instead: every step writes into memory already in use.
-    if (!Picture.isDetached())
-        std::swap(Picture, spare_);
-    if (Picture.width() != width || Picture.height() != height || !Picture.isDetached())
-        Picture = QImage(width, height, QImage::Format_RGB32);
-    const size_t rowBytes = size_t(width) * 4;
-    if (size_t(Picture.bytesPerLine()) == rowBytes) {
-        std::memcpy(Picture.bits(), bytes, rowBytes * size_t(height));
+    ApplyShownSize();
+    if (!sizeFits || shown_.isEmpty()) {
+        decoder_.GetMPEG2Frame();
+        decoder_.GetMPEG2FrameInfo(&FrameInfo);
         return;
     }
-    for (int y = 0; y < height; ++y)
-        std::memcpy(Picture.scanLine(y), bytes + size_t(y) * rowBytes, rowBytes);
+    // A picture the window still shows is left to it and the one shown before it, which the window
+    // has let go of by now, is filled instead: every step writes into memory already in use.
+    const bool swapped = !Picture.isDetached();
+    if (swapped)
+        std::swap(Picture, spare_);
+    bool again = false;
+    do {
+        if (Picture.size() != shown_ || !Picture.isDetached())
+            Picture = QImage(shown_, QImage::Format_RGB32);
+        if (!decoder_.GetMPEG2FrameInto(Picture.bits(), Picture.bytesPerLine(), again)) {
+            if (swapped)
+                std::swap(Picture, spare_);
+            return;
+        }
+        // The decoder may have met a new picture size while decoding.
+        decoder_.GetMPEG2FrameInfo(&FrameInfo);
+        again = true;
+    } while (ApplyShownSize() && !shown_.isEmpty());
+}
+
+void MpegLibModule::Redraw() {
+    if (Picture.isNull() || !ApplyShownSize() || shown_.isEmpty())
+        return;
+    QImage picture(shown_, QImage::Format_RGB32);
+    if (decoder_.GetMPEG2FrameInto(picture.bits(), picture.bytesPerLine(), true))
+        Picture = picture;
+}
+
+QImage MpegLibModule::StreamPicture() {
+    const QSize stream(FrameInfo.Width, FrameInfo.Height);
+    if (Picture.isNull() || Picture.size() == stream || stream.isEmpty())
+        return Picture;
+    decoder_.SetMPEG2OutputSize(0, 0);
+    QImage picture(stream, QImage::Format_RGB32);
+    if (!decoder_.GetMPEG2FrameInto(picture.bits(), picture.bytesPerLine(), true))
+        picture = QImage();
+    decoder_.SetMPEG2OutputSize(shown_.width(), shown_.height());
+    return picture;
 }

@@ -4,8 +4,10 @@
 #include "viewer/Mpeg2Decoder.h"
 
 #include <QImage>
+#include <QSize>
 #include <QString>
 #include <QtGlobal>
+#include <functional>
 
 // The header that describes a decoded picture: the 40-byte device-independent bitmap header of a
 // 24-bit bottom-up picture. Saved bitmaps use the same layout.
@@ -33,8 +35,12 @@ public:
     BitmapInfoHeader FrameBitmapHeader;
     Flag ScaleRgb = FlagTrue;
     qint64 DecoderPos = 0;
-    // The last picture decoded; it stays when the decoder has nothing new to show.
+    // The last picture decoded, at the size it is shown; it stays when the decoder has nothing new
+    // to show.
     QImage Picture;
+    // The size a picture of the stream's size is shown at; unset: the stream's own. The picture
+    // is scaled in the decoder's conversion.
+    std::function<QSize(QSize)> ShownSizeOf;
 
     void CloseDecoder();
     void OpenDecoder(const QString& videoFile);
@@ -42,14 +48,22 @@ public:
     void SeekAndRender(qint64 position);
     // Reports the decoder position in `position`, then decodes the next picture.
     void RenderNextFrame(qint64& position);
+    // Converts the shown picture again after ShownSizeOf has changed.
+    void Redraw();
+    // The shown picture at the stream's size (what saving writes).
+    QImage StreamPicture();
 
     Mpeg2Decoder& decoder() { return decoder_; }
 
 private:
     void DrawFrameBuffer();
+    // Hands the decoder the size ShownSizeOf gives for the current stream size; true when it
+    // changed.
+    bool ApplyShownSize();
 
     Mpeg2Decoder decoder_;
     QImage spare_; // the picture before `Picture`, filled next while `Picture` is still shown
+    QSize shown_;  // the size the decoder converts to
 };
 
 // The picture's bitmap header for a width and height: height positive, image size without row

@@ -406,7 +406,9 @@ TEST_F(EditorWindow, PicturesAreShownWholeAndAtTheirDisplayAspect) {
         EXPECT_EQ(frame.size(), row.shown);
         EXPECT_EQ(frame.topLeft(), QPoint(8, 96));
         EXPECT_LT(frame.right(), f->List1->x()) << "nothing drawn over the chapter list";
-        const QSize stream = f->Session->Picture().size();
+        const QSize stream(f->Session->MpegLib.FrameInfo.Width,
+                           f->Session->MpegLib.FrameInfo.Height);
+        EXPECT_EQ(f->Session->Picture().size(), row.shown) << "scaled by the frame source";
         EXPECT_EQ(f->Picture1->scaled(), row.shown != stream);
         EXPECT_EQ(f->Picture_links->width(),
                   std::lround(16.0 * row.shown.width() / stream.width()));

@@ -13,12 +13,13 @@ using Decoder = TempFolderTest;
 using Strings = std::vector<std::string>;
 
 // ffmpeg's decoding: each picture's MD5 as top-down rows of `format`, studio range stretched.
-Strings Ffmpeg(const char* name, const char* format = "bgr24", bool stretch = true) {
+Strings Ffmpeg(const char* name, const char* format = "bgr24", bool stretch = true,
+               const char* scale = "flags=neighbor") {
     QProcess run;
     run.start("ffmpeg",
               {"-v", "error", "-i", TestVideo(name), "-an", "-fps_mode", "passthrough", "-vf",
-               QStringLiteral("scale=flags=neighbor:in_range=%1,format=%2")
-                   .arg(stretch ? "limited" : "full", format),
+               QStringLiteral("scale=%3:in_range=%1,format=%2")
+                   .arg(stretch ? "limited" : "full", format, scale),
                "-f", "framemd5", "-"});
     run.waitForFinished(300000);
     Strings lines;
@@ -187,6 +188,19 @@ TEST(FrameSource, PicturesAndPositions) {
                   QList<qint64>({40, width, height, 1, 24, 0, width * height * 3, 1}));
         const Strings ref = Ffmpeg(name, "bgra");
         EXPECT_EQ(first + Md5(source.Picture.constBits(), source.FrameInfo, 4), ref[0] + ref[1]);
+        // Shown at half the size: scaled in the one conversion, as ffmpeg scales; saved whole.
+        source.ShownSizeOf = [](QSize stream) { return stream / 2; };
+        source.SeekAndRender(0);
+        const TVideoFrameInfo half{width / 2, height / 2};
+        ASSERT_EQ(source.Picture.size(), QSize(half.Width, half.Height));
+        EXPECT_EQ(Md5(source.Picture.constBits(), half, 4),
+                  Ffmpeg(name, "bgra", true, "w=iw/2:h=ih/2:flags=bilinear")[0]);
+        EXPECT_EQ(Md5(source.StreamPicture().constBits(), source.FrameInfo, 4), ref[0]);
+        source.RenderNextFrame(position);
+        EXPECT_EQ(source.Picture.size(), QSize(half.Width, half.Height));
+        source.ShownSizeOf = nullptr;
+        source.Redraw();
+        EXPECT_EQ(Md5(source.Picture.constBits(), source.FrameInfo, 4), ref[1]);
     }
 }
 
