@@ -1,9 +1,9 @@
 #include "session/AutoRun.h"
 #include "support/SessionFixture.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
-#include <cmath>
 #include <gtest/gtest.h>
 
 namespace {
@@ -19,306 +19,195 @@ QStringList ExpectedFiles(const QString& stem, const QStringList& marks, const c
     return files;
 }
 
-// The mark is the GOP at or the GOP after the target time.
-bool NearTarget(const std::vector<Gop>& gops, const QString& mark, double seconds) {
-    const Gop* before = nullptr;
-    const Gop* after = nullptr;
-    for (const Gop& gop : gops) {
-        if (gop.seconds <= seconds + 1e-6)
-            before = &gop;
-        if (!after && gop.seconds >= seconds - 1e-6)
-            after = &gop;
-    }
-    return (before && before->text == mark) || (after && after->text == mark);
-}
-
 // A program stream of `seconds` at 25 pictures per second in GOPs of 12; empty on failure.
 QString MakeVideo(const QTemporaryDir& dir, int seconds) {
     const QString path = dir.filePath(u"long.mpg"_qs);
     QProcess ffmpeg;
-    ffmpeg.start(
-        u"ffmpeg"_qs,
-        QStringList{
-            "-nostdin",   "-loglevel",
-            "error",      "-y",
-            "-f",         "lavfi",
-            "-i",         QStringLiteral("testsrc2=size=176x144:rate=25:duration=%1").arg(seconds),
-            "-an",        "-c:v",
-            "mpeg2video", "-threads",
-            "1",          "-g",
-            "12",         "-bf",
-            "2",          "-b:v",
-            "400k",       "-f",
-            "vob",        path});
+    ffmpeg.start(u"ffmpeg"_qs, u"-nostdin -loglevel error -y -f lavfi -i "
+                               u"testsrc2=size=176x144:rate=25:duration=%1 -an -c:v mpeg2video "
+                               u"-threads 1 -g 12 -bf 2 -b:v 400k -f vob"_qs.arg(seconds)
+                                       .split(u' ')
+                                   << path);
     return ffmpeg.waitForFinished(120000) && ffmpeg.exitCode() == 0 ? path : QString();
 }
 
 TEST(SessionRuns, OutOfRangeCountsAndIntervalsOnlyShowAMessage) {
     const QString count = u"Only 1 to 99 Chapters possible!"_qs;
-    const QString interval = count + u"\r\nTry one Chapter each 2 or 3 minutes..."_qs;
     SessionRun run;
-    ASSERT_TRUE(run.Start(TestVideo(u"pal.mpg"_qs)));
+    ASSERT_TRUE(run.Start(Video("pal.mpg")));
     EditorSession& s = *run.s;
     s.NextGopStep();
     const QString shown = s.ShownTimecode;
+    QStringList expected;
     for (const char* text : {"0", "100", "abc", "", "0.5", "-2"}) {
-        run.messages.messages.clear();
         s.Command_CreateChapters_Click(QString::fromLatin1(text));
-        EXPECT_EQ(run.messages.texts(), QStringList{count}) << text;
+        expected << count;
     }
     for (const char* text : {"0", "600", "547", "abc", "0.49", "-1"}) {
-        run.messages.messages.clear();
         s.Command_CreateChapters2_Click(QString::fromLatin1(text));
-        EXPECT_EQ(run.messages.texts(), QStringList{interval}) << text;
+        expected << count + u"\r\nTry one Chapter each 2 or 3 minutes..."_qs;
     }
+    EXPECT_EQ(run.messages.texts(), expected);
     EXPECT_EQ(s.Chapters, QStringList());
     EXPECT_EQ(s.ShownTimecode, shown);
     EXPECT_TRUE(run.Files().isEmpty());
 }
 
-// How many chapters a run makes on the 12-second video (the last needs room for its image or
-// clip), each the GOP at or after its time, each image the picture of the GOP that names it, the
-// session back where the user stood.
-TEST(SessionRuns, RunsByCountAndByInterval) {
+// The runs by count, by interval and over the file chapters: how many chapters (the last needs
+// room for its image or clip; times of one GOP make one), each the GOP at or after or nearest its
+// time, each image the picture of that GOP, the session back where the user stood. A run stops at
+// a time it cannot find (here the GOP headers end past the middle), keeps what it made and stays
+// on its last chapter; with the offset a stream starting at 10:00:00 gets times from its start.
+TEST(SessionRuns, ChapterRuns) {
+    QTemporaryDir dir;
+    const QString longVideo = MakeVideo(dir, 123), broken = dir.filePath(u"pal.mpg"_qs);
+    ASSERT_FALSE(longVideo.isEmpty()) << "ffmpeg could not make the video";
+    QByteArray bytes = ReadAll(Video("pal.mpg"));
+    const qsizetype from = bytes.size() * 55 / 100;
+    ASSERT_TRUE(WriteAll(broken, bytes.left(from) +
+                                     bytes.mid(from).replace(QByteArray::fromHex("000001B8"),
+                                                             QByteArray::fromHex("000001B9"))));
+    const QString notFound = u"ERROR: Cannot find time %1 !!!"_qs;
     const struct {
         const char* video;
-        bool interval;
+        char kind; // c count, i interval minutes, f file chapters, p count after a picture step
         const char* value;
         const char* clipSeconds; // null: images
         int chapters;
+        QString message;
     } rows[] = {
-        {"pal.mpg", false, "1", nullptr, 1},
-        {"pal.mpg", true, "1", nullptr, 1}, // an interval longer than the video
-        {"pal.mpg", false, "5", nullptr, 5},
-        {"pal.mpg", false, "12", nullptr, 11},
-        {"pal.mpg", false, "4", "1", 4},
-        {"pal.mpg", false, "4", "3", 3},
-        {"pal.mpg", false, "3", "10", 2},
-        {"pal.m2v", false, "6", nullptr, 6},
-        {"pal_dvd.vob", false, "7", nullptr, 6},
-        {"ntsc_df.mpg", false, "6", nullptr, 6},
+        {"pal.mpg", 'c', "1", nullptr, 1, {}},
+        {"pal.mpg", 'i', "1", nullptr, 1, {}},
+        {"pal.mpg", 'c', "5", nullptr, 5, {}},
+        {"pal.mpg", 'c', "12", nullptr, 11, {}},
+        {"pal.mpg", 'c', "4", "1", 4, {}},
+        {"pal.mpg", 'c', "4", "3", 3, {}},
+        {"pal.mpg", 'c', "3", "10", 2, {}},
+        {"pal.m2v", 'c', "6", nullptr, 6, {}},
+        {"pal_dvd.vob", 'c', "7", nullptr, 6, {}},
+        {"ntsc_df.mpg", 'c', "6", nullptr, 6, {}},
+        {"long", 'i', "1", nullptr, 3, {}},
+        {"long", 'i', "1", "3", 2, {}}, // a 3-second clip at 2:00 would run into the last second
+        {"pal.mpg", 'p', "3", nullptr, 3, {}},
+        {"tc10h.m2v", 'c', "3", nullptr, 3, {}},
+        {"pal.mpg", 'f', "00:00:03.000,00:00:06.000", nullptr, 3, {}},
+        {"pal.mpg", 'f', "00:00:03.000,00:00:03.010", nullptr, 2, {}},
+        {"pal.mpg", 'f', "00:00:03.000,00:00:30.000,00:00:40.000", nullptr, 2,
+         notFound.arg(u"00:00:30.000")},
+        {"broken", 'c', "5", nullptr, 3, notFound.arg(u"00:00:07")},
     };
     for (const auto& r : rows) {
-        SCOPED_TRACE(std::string(r.video) + " " + r.value + (r.clipSeconds ? " clips" : ""));
+        SCOPED_TRACE(testing::Message() << r.video << " " << r.kind << r.value << " "
+                                        << (r.clipSeconds ? r.clipSeconds : ""));
+        const QString name = QString::fromLatin1(r.video);
+        const QString video = name == u"long"     ? longVideo
+                              : name == u"broken" ? broken
+                                                  : Video(r.video);
         SessionRun run;
-        const QString video = TestVideo(QString::fromLatin1(r.video));
-        ASSERT_TRUE(run.Start(video));
+        ASSERT_TRUE(run.Start(name == u"broken" ? Video("pal.mpg") : video));
         EditorSession& s = *run.s;
-        const std::vector<Gop> gops = GopsOf(video);
+        const QString stem = QFileInfo(video).completeBaseName();
+        if (name == u"broken") // the scan stays the whole video's
+            GlobalVars().VideoFile = broken;
+        const std::vector<Gop> gops = GopsOf(s.VideoFile());
+        if (s.OffsetVisible)
+            s.SetUseOffset(true);
         for (int n = 0; n < 3; ++n)
             s.NextGopStep();
+        if (r.kind == 'p')
+            s.NextPictureStep();
         const QString shown = s.ShownTimecode;
         const qint64 shownPos = s.CurrentPos;
         s.Chapters = QStringList{u"00:00:05.000"_qs}; // left from earlier work: replaced
         s.SetNoChapter(true);
-        if (r.clipSeconds) {
-            s.SetClips(true);
-            s.SetClipSecondsText(QString::fromLatin1(r.clipSeconds));
-        }
-        if (r.interval)
+        s.SetClips(r.clipSeconds);
+        s.SetClipSecondsText(QString::fromLatin1(r.clipSeconds));
+        if (r.kind == 'f')
+            s.ImportClipboardText(QString::fromLatin1(r.value));
+        if (r.kind == 'f')
+            s.Command_CreateChapters3_Click();
+        else if (r.kind == 'i')
             s.Command_CreateChapters2_Click(QString::fromLatin1(r.value));
         else
             s.Command_CreateChapters_Click(QString::fromLatin1(r.value));
         const QStringList marks = s.Chapters;
         ASSERT_EQ(marks.size(), r.chapters) << marks.join(u' ').toStdString();
+        EXPECT_EQ(run.messages.texts(),
+                  r.message.isEmpty() ? QStringList() : QStringList{r.message});
         EXPECT_EQ(marks.first(), Zero);
-        const double step = GlobalVars().DurationSeconds / QString::fromLatin1(r.value).toInt();
-        for (int i = 1; !r.interval && i < marks.size(); ++i)
-            EXPECT_TRUE(NearTarget(gops, marks[i], i * step)) << marks[i].toStdString();
-        const QString stem = QFileInfo(video).completeBaseName();
-        EXPECT_EQ(ReadAll(run.Out(stem + u"_Celltimes.txt"_qs)), CellTimesOf(marks));
-        EXPECT_EQ(run.Files(), ExpectedFiles(stem, marks, r.clipSeconds ? ".vob" : ".bmp"));
-        for (const QString& mark : marks) {
-            if (r.clipSeconds)
-                continue;
-            const QImage saved(run.Out(stem + u'_' + Mark(mark) + u".bmp"_qs));
-            const auto gop = std::find_if(gops.begin(), gops.end(),
-                                          [&](const Gop& g) { return g.text == mark; });
-            ASSERT_NE(gop, gops.end()) << mark.toStdString();
-            EXPECT_EQ(HashRows(saved), PictureHashAt(video, gop->pos - 1)) << mark.toStdString();
+        for (int i = 1; i < marks.size(); ++i) {
+            const Gop* gop =
+                GopAt(gops, 0, s.OffsetVisible ? u"10"_qs + marks[i].mid(2) : marks[i]);
+            ASSERT_TRUE(gop) << marks[i].toStdString();
+            const double target = r.kind == 'f'   ? TimecodeSeconds(s.FileChapters[i]).value_or(0)
+                                  : r.kind == 'i' ? 60.0 * i
+                                                  : i * GlobalVars().DurationSeconds /
+                                                        QString::fromLatin1(r.value).toInt();
+            double before = -1, after = 1e9; // the GOP times around the target
+            for (const Gop& g : gops) {
+                const double t = g.seconds - gops.front().seconds;
+                before = t <= target + 1e-6 ? t : before;
+                after = t >= target - 1e-6 ? std::min(after, t) : after;
+            }
+            const double at = gop->seconds - gops.front().seconds;
+            EXPECT_TRUE(at == before || at == after) << marks[i].toStdString();
+            const QString image = run.Out(stem + u'_' + Mark(marks[i]) + u".bmp"_qs);
+            if (!r.clipSeconds) {
+                EXPECT_EQ(HashRows(QImage(image)), PictureHashAt(s.VideoFile(), gop->pos - 1));
+            }
         }
-        ASSERT_EQ(s.Marks.size(), size_t(marks.size()));
+        EXPECT_EQ(ReadAll(s.CellTimesPath), CellTimesOf(marks));
+        EXPECT_EQ(run.Files(), ExpectedFiles(stem, marks, r.clipSeconds ? ".vob" : ".bmp"));
+        EXPECT_EQ(s.Marks.size(), size_t(marks.size()));
         EXPECT_FALSE(s.NoChapter);
-        EXPECT_EQ(s.ShownTimecode, shown);
-        EXPECT_EQ(s.CurrentPos, shownPos);
-        EXPECT_TRUE(run.messages.messages.empty()) << run.messages.texts().join(u'|').toStdString();
+        const bool stopped = !r.message.isEmpty() && r.kind != 'f';
+        if (r.kind != 'p') { // (a run from inside a GOP comes back to the nearest GOP)
+            EXPECT_EQ(s.ShownTimecode, stopped ? marks.last() : shown);
+            EXPECT_EQ(s.CurrentPos, stopped ? GopAt(gops, 0, marks.last())->pos : shownPos);
+            EXPECT_EQ(HashRows(s.Picture()), PictureHashAt(s.VideoFile(), s.CurrentPos - 1));
+        }
     }
 }
 
-TEST(SessionRuns, IntervalRunOverALongerVideo) {
-    QTemporaryDir dir;
-    const QString video = MakeVideo(dir, 123);
-    ASSERT_FALSE(video.isEmpty()) << "ffmpeg could not make the video";
-    for (const bool clips : {false, true}) {
-        SessionRun run;
-        ASSERT_TRUE(run.Start(video));
-        EditorSession& s = *run.s;
-        const std::vector<Gop> gops = GopsOf(video);
-        s.SetClips(clips);
-        s.SetClipSecondsText(u"3"_qs);
-        s.Command_CreateChapters2_Click(u"1"_qs);
-        // A 3-second clip at 2:00 would run into the video's last second.
-        ASSERT_EQ(s.Chapters.size(), clips ? 2 : 3);
-        for (int i = 0; i < s.Chapters.size(); ++i)
-            EXPECT_TRUE(NearTarget(gops, s.Chapters[i], 60.0 * i)) << s.Chapters[i].toStdString();
-        EXPECT_EQ(run.Files(), ExpectedFiles(u"long"_qs, s.Chapters, clips ? ".vob" : ".bmp"));
-    }
-}
-
-// A run over a video whose GOP headers end past its middle stops at the first time it cannot
-// find, keeps what it made and stays on its last chapter. With the offset, a stream starting at
-// 10:00:00 gets times from its start.
-TEST(SessionRuns, RunsStopAtATimeWithoutAGopAndCountFromTheOffset) {
-    QTemporaryDir dir;
-    const QString broken = dir.filePath(u"pal.mpg"_qs);
-    QByteArray bytes = ReadAll(TestVideo(u"pal.mpg"_qs));
-    const qsizetype from = bytes.size() * 55 / 100;
-    QByteArray tail = bytes.mid(from);
-    tail.replace(QByteArray::fromHex("000001B8"), QByteArray::fromHex("000001B9"));
-    ASSERT_TRUE(WriteAll(broken, bytes.left(from) + tail));
-    // The headers vanish under the session's feet: the scan is the whole video's.
-    SessionRun run;
-    ASSERT_TRUE(run.Start(TestVideo(u"pal.mpg"_qs)));
-    EditorSession& s = *run.s;
-    GlobalVars().VideoFile = broken;
-    s.NextGopStep();
-    s.NextGopStep();
-    s.Command_CreateChapters_Click(u"5"_qs);
-    ASSERT_EQ(s.Chapters.size(), 3) << s.Chapters.join(u' ').toStdString();
-    EXPECT_EQ(run.messages.texts(), QStringList{u"ERROR: Cannot find time 00:00:07 !!!"_qs});
-    EXPECT_EQ(run.Files(), ExpectedFiles(u"pal"_qs, s.Chapters, ".bmp"));
-    EXPECT_EQ(s.ShownTimecode, s.Chapters.last());
-    const std::vector<Gop> gops = GopsOf(broken);
-    const auto last = std::find_if(gops.begin(), gops.end(),
-                                   [&](const Gop& g) { return g.text == s.Chapters.last(); });
-    ASSERT_NE(last, gops.end());
-    EXPECT_EQ(s.CurrentPos, last->pos);
-    EXPECT_EQ(HashRows(s.Picture()), PictureHashAt(broken, last->pos - 1));
-
-    // A run after a picture step still marks every chapter.
-    SessionRun picture;
-    ASSERT_TRUE(picture.Start(TestVideo(u"pal.mpg"_qs)));
-    picture.s->NextGopStep();
-    picture.s->NextPictureStep();
-    picture.s->Command_CreateChapters_Click(u"3"_qs);
-    ASSERT_EQ(picture.s->Chapters.size(), 3);
-    EXPECT_EQ(picture.Files(), ExpectedFiles(u"pal"_qs, picture.s->Chapters, ".bmp"));
-
-    SessionRun offset;
-    ASSERT_TRUE(offset.Start(TestVideo(u"tc10h.m2v"_qs)));
-    EXPECT_FALSE(offset.s->CreateEnabled());
-    offset.s->SetUseOffset(true);
-    EXPECT_TRUE(offset.s->CreateEnabled());
-    offset.s->Command_CreateChapters_Click(u"3"_qs);
-    ASSERT_EQ(offset.s->Chapters.size(), 3);
-    for (const QString& mark : offset.s->Chapters)
-        EXPECT_TRUE(mark.startsWith(u"00:00:0")) << mark.toStdString();
-    EXPECT_EQ(offset.Files(), ExpectedFiles(u"tc10h"_qs, offset.s->Chapters, ".bmp"));
-}
-
-// The run over the file chapters makes a chapter where a visit to each time goes; times of one
-// GOP make one chapter; a time it cannot find stops it with a message.
-TEST(SessionRuns, FileChapterRuns) {
+// The unattended run: 0 with every chapter made, 3 when it cannot start or stops, 2 when files
+// could not be written (told on the console, not in a message box).
+TEST(SessionRuns, AutomaticRuns) {
+    const QString sorry = u"Sorry, automatic failed"_qs;
     const struct {
         const char* times;
-        int chapters;
-        const char* message;
-    } rows[] = {{"00:00:03.000,00:00:06.000", 3, nullptr},
-                {"00:00:03.000,00:00:03.010", 2, nullptr},
-                {"00:00:03.000\r\n00:00:30.000\r\n00:00:40.000", 2,
-                 "ERROR: Cannot find time 00:00:30.000 !!!"}};
+        int folders; // 0 as given, 1 too long a path, 2 no writable folder
+        int exitCode, chapters;
+        QStringList messages;
+    } rows[] = {
+        {"00:00:04.000,00:00:08.000", 0, 0, 3, {}},
+        {"00:00:04.000,00:00:30.000", 0, 3, 2, {"ERROR: Cannot find time 00:00:30.000 !!!"}},
+        {"", 0, 3, 0, {sorry}},
+        {"00:00:04.000", 1, 3, 0, {sorry}},
+        {"00:00:04.000", 2, 2, 0, {}},
+    };
     for (const auto& r : rows) {
-        SCOPED_TRACE(r.times);
+        SCOPED_TRACE(testing::Message() << r.times << " " << r.folders);
         SessionRun run;
-        ASSERT_TRUE(run.Start(TestVideo(u"pal.mpg"_qs)));
-        EditorSession& s = *run.s;
-        s.ImportClipboardText(QString::fromLatin1(r.times));
-        ASSERT_TRUE(s.FileChaptersShown);
-        s.NextGopStep();
-        s.NextGopStep();
-        const QString shown = s.ShownTimecode;
-        s.Command_CreateChapters3_Click();
-        EXPECT_EQ(run.messages.texts(),
-                  r.message ? QStringList{QString::fromLatin1(r.message)} : QStringList());
-        ASSERT_EQ(s.Chapters.size(), r.chapters);
-        EXPECT_EQ(ReadAll(s.CellTimesPath), CellTimesOf(s.Chapters));
-        EXPECT_EQ(s.ShownTimecode, shown);
-        for (int i = 0; i < r.chapters && !r.message; ++i) {
-            SessionRun visit;
-            ASSERT_TRUE(visit.Start(TestVideo(u"pal.mpg"_qs)));
-            ASSERT_TRUE(visit.s->GoToTimecode(s.FileChapters.value(i)));
-            EXPECT_TRUE(s.Chapters.contains(visit.s->ShownTimecode));
-        }
+        QTemporaryDir deepRoot;
+        QString deep = r.folders == 1 ? deepRoot.path() : run.outDir.path();
+        while (r.folders == 1 && deep.size() < 260)
+            deep += u"/folder_with_a_long_name_for_the_path_test"_qs;
+        ASSERT_TRUE(QDir().mkpath(deep));
+        run.Prepare(Video("pal.mpg"));
+        GlobalVars().AutoMode = FlagTrue;
+        GlobalVars().ChapterTimes = QString::fromLatin1(r.times);
+        GlobalVars().OutDir = r.folders == 2 ? u"/proc/cueboard-missing"_qs : deep;
+        if (r.folders == 2)
+            GlobalVars().AppPath = u"/proc/cueboard-missing-too"_qs;
+        EXPECT_EQ(RunAutomatic(GlobalVars()), r.exitCode);
+        EXPECT_EQ(run.messages.texts(), r.messages);
+        const QStringList marks = QString::fromLatin1(ReadAll(run.Out(u"pal_Celltimes.txt"_qs)))
+                                      .split(u"\r\n"_qs, Qt::SkipEmptyParts);
+        ASSERT_EQ(marks.size(), r.chapters);
+        EXPECT_EQ(run.Files(),
+                  r.chapters ? ExpectedFiles(u"pal"_qs, marks, ".bmp") : QStringList());
+        EXPECT_TRUE(FilesIn(run.appDir.path()).isEmpty());
     }
-}
-
-// A time goes to the GOP nearest it; zero or unreadable times go to the start; times beyond the
-// end or on a video without usable GOPs fail with a message.
-TEST(SessionRuns, GoToTimecode) {
-    for (const char* name : {"pal.mpg", "pal.m2v", "pal_dvd.vob", "ntsc_df.mpg", "ntsc_ndf.mpg"}) {
-        SCOPED_TRACE(name);
-        SessionRun run;
-        ASSERT_TRUE(run.Start(TestVideo(QString::fromLatin1(name))));
-        EditorSession& s = *run.s;
-        const std::vector<Gop> gops = GopsOf(s.VideoFile());
-        for (const Gop& gop : gops) {
-            if (gop.text == Zero)
-                continue;
-            ASSERT_TRUE(s.GoToTimecode(gop.text));
-            EXPECT_EQ(s.CurrentPos, gop.pos);
-            EXPECT_EQ(s.ShownTimecode, gop.text);
-            EXPECT_EQ(s.ClipStartPos, gop.pos);
-        }
-        const double end = gops.back().seconds;
-        for (double t = 0.137; t < end; t += end / 23.0) {
-            const qint64 ms = std::llround(t * 1000);
-            const QString tc = QStringLiteral("00:00:%1.%2")
-                                   .arg(ms / 1000, 2, 10, QChar(u'0'))
-                                   .arg(ms % 1000, 3, 10, QChar(u'0'));
-            ASSERT_TRUE(s.GoToTimecode(tc)) << tc.toStdString();
-            const Gop* landed = GopAt(gops, s.CurrentPos);
-            ASSERT_TRUE(landed) << tc.toStdString();
-            EXPECT_EQ(s.ShownTimecode, landed->text);
-            double nearest = end;
-            for (const Gop& g : gops)
-                nearest = std::min(nearest, std::fabs(g.seconds - t));
-            EXPECT_NEAR(std::fabs(landed->seconds - t), nearest, 1e-9) << tc.toStdString();
-        }
-        for (const char* tc : {"00:00:00.000", "not a time", ""}) {
-            s.NextGopStep();
-            ASSERT_TRUE(s.GoToTimecode(QString::fromLatin1(tc)));
-            EXPECT_EQ(s.CurrentPos, 0);
-            EXPECT_EQ(s.ShownTimecode, Zero);
-        }
-        EXPECT_TRUE(run.messages.messages.empty());
-    }
-    SessionRun run;
-    ASSERT_TRUE(run.Start(TestVideo(u"pal.mpg"_qs)));
-    EXPECT_FALSE(run.s->GoToTimecode(u"05:00:00.000"_qs));
-    ASSERT_TRUE(run.s->GoToTimecode(u"00:00:11.990"_qs));
-    EXPECT_EQ(run.s->CurrentPos, GlobalVars().LastGopPos);
-    QTemporaryDir dir;
-    QByteArray bytes = ReadAll(TestVideo(u"pal.mpg"_qs));
-    bytes.replace(QByteArray::fromHex("000001B8"), QByteArray::fromHex("000001B9"));
-    ASSERT_TRUE(WriteAll(dir.filePath(u"broken.mpg"_qs), bytes));
-    GlobalVars().VideoFile = dir.filePath(u"broken.mpg"_qs);
-    EXPECT_FALSE(run.s->GoToTimecode(u"00:00:05.000"_qs));
-    EXPECT_EQ(run.messages.texts(), (QStringList{u"ERROR: Cannot find time 05:00:00.000 !!!"_qs,
-                                                 u"ERROR: Cannot find time 00:00:05.000 !!!"_qs}));
-}
-
-TEST(SessionRuns, AutomaticRunMakesTheChaptersWithoutAWindow) {
-    SessionRun run;
-    run.Prepare(TestVideo(u"pal.mpg"_qs));
-    GlobalVars().AutoMode = FlagTrue;
-    GlobalVars().ChapterTimes = u"00:00:04.000,00:00:08.000"_qs;
-    EXPECT_EQ(RunAutomatic(GlobalVars()), 0);
-    const QByteArray cellTimes = ReadAll(run.Out(u"pal_Celltimes.txt"_qs));
-    const QStringList marks = QString::fromLatin1(cellTimes).split(u"\r\n"_qs, Qt::SkipEmptyParts);
-    ASSERT_EQ(marks.size(), 3);
-    EXPECT_EQ(marks.first(), Zero);
-    EXPECT_EQ(run.Files(), ExpectedFiles(u"pal"_qs, marks, ".bmp"));
-    EXPECT_TRUE(run.messages.messages.empty());
 }
 
 } // namespace

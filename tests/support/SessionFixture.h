@@ -11,35 +11,30 @@
 
 #include <QImage>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <memory>
 #include <vector>
 
-// An editor session started on a video the way the program starts it: the record reset, the
-// video scanned, the load step run. Messages are recorded, not shown.
+// An editor session started on a video the way the program starts it; messages are recorded.
 struct SessionRun {
-    QTemporaryDir outDir;
-    QTemporaryDir appDir;
+    QTemporaryDir outDir, appDir;
     MessageRecorder messages;
     std::unique_ptr<EditorSession> s;
 
     // Resets the record for `video`; call Start() after adjusting it.
     void Prepare(const QString& video) {
         s.reset();
-        Global_var_module& g = GlobalVars();
-        g = Global_var_module{};
-        g.VideoFile = video;
-        g.OutDir = outDir.path();
-        g.AppPath = appDir.path();
+        GlobalVars() = Global_var_module{};
+        GlobalVars().VideoFile = video;
+        GlobalVars().OutDir = outDir.path();
+        GlobalVars().AppPath = appDir.path();
         ScanMpegHeaders(video);
     }
     bool Start() {
         s = std::make_unique<EditorSession>(GlobalVars());
         return s->Start();
     }
-    bool Start(const QString& video) {
-        Prepare(video);
-        return Start();
-    }
+    bool Start(const QString& video) { return Prepare(video), Start(); }
     QStringList Files() const { return FilesIn(outDir.path()); }
     QString Out(const QString& name) const { return outDir.filePath(name); }
     ~SessionRun() {
@@ -49,17 +44,17 @@ struct SessionRun {
     }
 };
 
+inline QString Video(const char* name) {
+    return TestVideo(QString::fromLatin1(name));
+}
+
 // A timecode as it stands in file names.
 inline QString Mark(QString timecode) {
     return timecode.replace(u':', u'_');
 }
 
-// The cell-times file a list of marks gives.
 inline QByteArray CellTimesOf(const QStringList& marks) {
-    QByteArray bytes;
-    for (const QString& mark : marks)
-        bytes += mark.toLatin1() + "\r\n";
-    return bytes;
+    return marks.isEmpty() ? QByteArray() : (marks.join(u"\r\n"_qs) + u"\r\n"_qs).toLatin1();
 }
 
 struct Gop {
@@ -68,12 +63,11 @@ struct Gop {
     double seconds;
 };
 
-// Every valid GOP header of the file with its timecode, from the bytes (record's frame rate).
+// Every valid GOP header of the file with its timecode, read from the bytes.
 inline std::vector<Gop> GopsOf(const QString& path) {
-    const QByteArray bytes = ReadAll(path);
+    const QByteArray bytes = ReadAll(path), code = QByteArray::fromHex("000001B8");
     const Global_var_module& g = GlobalVars();
     std::vector<Gop> gops;
-    const QByteArray code = QByteArray::fromHex("000001B8");
     for (qsizetype i = bytes.indexOf(code); i >= 0; i = bytes.indexOf(code, i + 1)) {
         const GopTimeCode tc = DecodeGopHeader(QByteArrayView(bytes).sliced(i), 1);
         if (!tc.valid)
@@ -87,22 +81,20 @@ inline std::vector<Gop> GopsOf(const QString& path) {
     return gops;
 }
 
-inline const Gop* GopAt(const std::vector<Gop>& gops, qint64 pos) {
-    for (const Gop& gop : gops)
-        if (gop.pos == pos)
-            return &gop;
-    return nullptr;
+inline const Gop* GopAt(const std::vector<Gop>& gops, qint64 pos, const QString& text = {}) {
+    const auto it = std::find_if(gops.begin(), gops.end(), [&](const Gop& gop) {
+        return text.isEmpty() ? gop.pos == pos : gop.text == text;
+    });
+    return it == gops.end() ? nullptr : &*it;
 }
 
-// A picture's hash over its pixels as red, green, blue bytes, with its size.
+// A hash of a picture's pixels as red, green, blue bytes, and of its size.
 inline quint64 HashRows(const QImage& picture) {
     const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
     quint64 hash = 14695981039346656037ULL;
-    for (int y = 0; y < rgb.height(); ++y) {
-        const uchar* row = rgb.constScanLine(y);
+    for (int y = 0; y < rgb.height(); ++y)
         for (int x = 0; x < rgb.width() * 3; ++x)
-            hash = (hash ^ row[x]) * 1099511628211ULL;
-    }
+            hash = (hash ^ rgb.constScanLine(y)[x]) * 1099511628211ULL;
     return hash ^ quint64(rgb.width()) << 48 ^ quint64(rgb.height()) << 32;
 }
 
