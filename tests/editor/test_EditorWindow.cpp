@@ -25,6 +25,7 @@
 #include <QTimer>
 #include <functional>
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace {
 
@@ -45,6 +46,22 @@ void ExpectShowsSession(const MpegLibForm& f, const std::string& where) {
     EXPECT_EQ(f.Check_NoChapter->isChecked(), s.NoChapter) << where;
     EXPECT_EQ(f.Option_Clips->isChecked(), s.Clips) << where;
     EXPECT_EQ(f.Command_CreateChapters->isEnabled(), s.CreateEnabled()) << where;
+}
+
+// Once the file dialog `name` of the window shows, `look` sees it and the dialog is accepted.
+std::unique_ptr<QTimer> Answer(QWidget* window, const char* name,
+                               std::function<void(QFileDialog*)> look) {
+    auto poll = std::make_unique<QTimer>();
+    QObject::connect(poll.get(), &QTimer::timeout, [window, name, look, timer = poll.get()] {
+        auto* dialog = window->findChild<QFileDialog*>(QLatin1String(name));
+        if (!dialog || !dialog->isVisible())
+            return;
+        timer->stop();
+        look(dialog);
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    poll->start(20);
+    return poll;
 }
 
 class EditorWindow : public ::testing::Test {
@@ -312,17 +329,10 @@ TEST_F(EditorWindow, TheChapterFileDialogOffersTheVideosChapterFile) {
     ASSERT_TRUE(fx.Start(video));
     f = fx.form.get();
     QString selected, title;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* dialog = f->findChild<QFileDialog*>(u"OpenFileDialog"_qs);
-        if (!dialog || !dialog->isVisible())
-            return;
-        poll.stop();
+    const auto answer = Answer(f, "OpenFileDialog", [&](QFileDialog* dialog) {
         selected = dialog->selectedFiles().value(0);
         title = dialog->windowTitle();
-        static_cast<QDialog*>(dialog)->accept();
     });
-    poll.start(20);
     f->Command_GetChapterFile->click();
     EXPECT_EQ(selected, QDir(dir.path()).absoluteFilePath(u"film.txt"_qs));
     EXPECT_EQ(title, "Chapter Editor");
@@ -342,12 +352,7 @@ TEST_F(EditorWindow, ExportChaptersFromTheChapterList) {
     ASSERT_TRUE(action);
     EXPECT_EQ(f->List1->contextMenuPolicy(), Qt::ActionsContextMenu);
     QString offered;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* dialog = f->findChild<QFileDialog*>(u"ExportChaptersDialog"_qs);
-        if (!dialog || !dialog->isVisible())
-            return;
-        poll.stop();
+    const auto answer = Answer(f, "ExportChaptersDialog", [&](QFileDialog* dialog) {
         // As with a click on the filter box, the name field no longer has the focus, so the
         // dialog takes the name offered for the chosen format.
         if (QWidget* focused = QApplication::focusWidget())
@@ -357,9 +362,7 @@ TEST_F(EditorWindow, ExportChaptersFromTheChapterList) {
         offered = dialog->selectedFiles().value(0);
         if (auto* names = dialog->findChild<QLineEdit*>(u"ChapterNamesEdit"_qs))
             names->setText(u"Scene %1"_qs);
-        static_cast<QDialog*>(dialog)->accept();
     });
-    poll.start(20);
     // The same entry is in the picture's menu and on Ctrl+E.
     EXPECT_TRUE(f->Picture1->actions().contains(action));
     f->activateWindow();
@@ -425,27 +428,6 @@ TEST_F(EditorWindow, PicturesAreShownWholeAndAtTheirDisplayAspect) {
             QFile::remove(fx.outDir.filePath(name));
     }
     WriteDisplayAspect(false);
-}
-
-// Crop bars of margins above 0 stand on the edges of the picture.
-TEST_F(EditorWindow, CropBars) {
-    fx.Prepare(TestVideo(u"pal.mpg"_qs));
-    GlobalVars().CropGiven = FlagTrue;
-    GlobalVars().CropLeft = 16;
-    GlobalVars().CropTop = 0;
-    GlobalVars().CropRight = 4;
-    GlobalVars().CropBottom = 12;
-    ASSERT_TRUE(fx.Load());
-    f = fx.form.get();
-    EXPECT_TRUE(f->Check_Crop->isChecked());
-    const QRect frame = f->Picture1->geometry();
-    EXPECT_TRUE(f->Picture_oben->isHidden());
-    EXPECT_EQ(f->Picture_links->geometry(), QRect(frame.left(), frame.top(), 16, frame.height()));
-    EXPECT_EQ(f->Picture_rechts->geometry(),
-              QRect(frame.right() - 3, frame.top(), 4, frame.height()));
-    EXPECT_EQ(f->Picture_unten->geometry(),
-              QRect(frame.left(), frame.bottom() - 11, frame.width(), 12));
-    EXPECT_EQ(f->Picture_links->backColor(), QColor(Qt::white));
 }
 
 } // namespace
