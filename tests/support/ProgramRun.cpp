@@ -1,246 +1,144 @@
 #include "support/ProgramRun.h"
 
-#include "support/TestSupport.h"
-
-#include <QCryptographicHash>
-#include <QDir>
+#include <QDateTime>
 #include <QDirIterator>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QThread>
-
-#include <algorithm>
+#include <QProcess>
+#include <QtEndian>
 #include <csignal>
-#include <fcntl.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace {
 
-// The program folder (the program may always write there) and the folders libraries below the
-// program fill (font caches, the window system's runtime folder).
-const char* const UnwatchedFolders[] = {"app", "cache", "runtime"};
-
-// A program waiting for the user uses less than this in a second of processor time.
-constexpr double IdleSeconds = 0.5;
-constexpr int MaxIdleChecks = 8;
-
-QByteArray Hash(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArrayLiteral("unreadable");
-    QCryptographicHash hash(QCryptographicHash::Sha1);
-    // Sparse videos of gigabytes: their size and both ends tell a change well enough.
-    if (file.size() > (qint64(64) << 20)) {
-        hash.addData(file.read(1 << 20));
-        file.seek(file.size() - (1 << 20));
-        hash.addData(file.read(1 << 20));
-        return QByteArray::number(file.size()) + ':' + hash.result().toHex();
-    }
-    hash.addData(&file);
-    return hash.result().toHex();
-}
-
-// Processor time (user + system) of a running process in seconds; -1 when unknown.
-double CpuSeconds(pid_t pid) {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray line = stat.readAll();
-    // The fields after the command name, which is in parentheses and may hold blanks.
-    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-    if (fields.size() < 13)
-        return -1;
-    const double ticks = fields[11].toDouble() + fields[12].toDouble(); // utime, stime
-    return ticks / double(sysconf(_SC_CLK_TCK));
-}
-
-std::vector<QByteArray> Environment(const ProgramSandbox& box,
-                                    const QMap<QByteArray, QByteArray>& changes) {
-    const QByteArray root = QFile::encodeName(box.root());
-    QMap<QByteArray, QByteArray> own = {
-        {"HOME", root + "/home"},
-        {"TMPDIR", root + "/tmp"},
-        {"XDG_CONFIG_HOME", root + "/home/.config"},
-        {"XDG_DATA_HOME", root + "/home/.local/share"},
-        {"XDG_CACHE_HOME", root + "/cache"},
-        {"XDG_RUNTIME_DIR", root + "/runtime"},
-        {"QT_QPA_PLATFORM", "offscreen"},
-    };
-    own.insert(changes);
-    std::vector<QByteArray> env;
-    for (char** e = environ; *e; ++e) {
-        const QByteArray entry(*e);
-        if (!own.contains(entry.left(entry.indexOf('='))))
-            env.push_back(entry);
-    }
-    for (auto it = own.cbegin(); it != own.cend(); ++it) {
-        if (!it.value().isNull())
-            env.push_back(it.key() + '=' + it.value());
-    }
-    return env;
-}
-
-} // namespace
-
-ProgramSandbox::ProgramSandbox() {
-    if (!root_.isValid())
-        return;
-    QDir dir(root_.path());
-    for (const char* name : {"videos", "out", "app", "home", "tmp", "cache", "runtime", "cwd"})
-        dir.mkdir(QString::fromLatin1(name));
-    QFile::setPermissions(folder("runtime"),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    // A hard link where the file system allows it, else a copy.
-    const QByteArray from = QFile::encodeName(CueboardBinary());
-    const QByteArray to = QFile::encodeName(binary());
-    valid_ = link(from.constData(), to.constData()) == 0 || QFile::copy(CueboardBinary(), binary());
-}
-
-QMap<QString, QByteArray> ProgramSandbox::Snapshot() const {
-    QMap<QString, QByteArray> files;
-    const QDir base(root());
-    QDirIterator it(root(), QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
+// The modification time of every file but those of the program folder and the libraries' caches:
+// any write shows.
+QMap<QString, QDateTime> Snapshot(const QString& root) {
+    QMap<QString, QDateTime> files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
     while (it.hasNext()) {
-        const QString path = it.next();
-        const QString relative = base.relativeFilePath(path);
-        const QString top = relative.section(u'/', 0, 0);
-        if (std::any_of(std::begin(UnwatchedFolders), std::end(UnwatchedFolders),
-                        [&](const char* name) { return top == QLatin1String(name); }))
-            continue;
-        files.insert(relative, Hash(path));
+        const QString relative = QDir(root).relativeFilePath(it.next());
+        if (!QStringList{"app", "cache", "runtime"}.contains(relative.section(u'/', 0, 0)))
+            files.insert(relative, it.fileInfo().lastModified());
     }
     return files;
 }
 
-QStringList ChangedFiles(const QMap<QString, QByteArray>& before,
-                         const QMap<QString, QByteArray>& after) {
-    QStringList changed;
-    for (auto it = after.begin(); it != after.end(); ++it) {
-        if (before.value(it.key()) != it.value())
-            changed << it.key();
-    }
-    for (auto it = before.begin(); it != before.end(); ++it) {
-        if (!after.contains(it.key()))
-            changed << it.key() + QStringLiteral(" (removed)");
-    }
-    return changed;
+// Processor time (user + system) of a running process in seconds.
+double CpuSeconds(qint64 pid) {
+    const QByteArray stat = ReadAll(QStringLiteral("/proc/%1/stat").arg(pid));
+    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return -1;
+    return (fields[11].toDouble() + fields[12].toDouble()) / double(sysconf(_SC_CLK_TCK));
 }
 
-ProcessResult RunProgram(const ProgramSandbox& box, const QList<QByteArray>& args,
-                         const ProcessOptions& options) {
-    // Everything the child needs is prepared before fork: after it only system calls run.
-    const QByteArray binary = QFile::encodeName(box.binary());
-    std::vector<QByteArray> argBytes{binary};
-    argBytes.insert(argBytes.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (QByteArray& a : argBytes)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::vector<QByteArray> envBytes = Environment(box, options.environment);
-    std::vector<char*> envp;
-    for (QByteArray& e : envBytes)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-    const QByteArray cwd = QFile::encodeName(box.root() + QStringLiteral("/cwd"));
-    // Output goes through pipes: a file size limit would stop writes to log files as well.
-    int outPipe[2], errPipe[2];
-    if (pipe2(outPipe, O_CLOEXEC) != 0)
-        return {};
-    if (pipe2(errPipe, O_CLOEXEC) != 0) {
-        close(outPipe[0]);
-        close(outPipe[1]);
-        return {};
-    }
+std::vector<char*> Pointers(std::vector<QByteArray>& strings) {
+    std::vector<char*> pointers;
+    for (QByteArray& s : strings)
+        pointers.push_back(s.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
 
-    ProcessResult result;
-    const pid_t pid = fork();
-    if (pid < 0) {
-        for (int fd : {outPipe[0], outPipe[1], errPipe[0], errPipe[1]})
-            close(fd);
-        return result;
+} // namespace
+
+void ProgramTest::SetUp() {
+    ASSERT_TRUE(root.isValid());
+    for (const char* name : {"videos", "out", "app", "home", "tmp", "cache", "runtime", "cwd"})
+        QDir(root.path()).mkdir(QString::fromLatin1(name));
+    QFile::setPermissions(Dir("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    ASSERT_TRUE(QFile::copy(CueboardBinary(), Dir("app/cueboard")));
+}
+
+QString ProgramTest::AddVideo(const QString& name, const QByteArray& bytes) {
+    EXPECT_TRUE(WriteAll(Dir("videos") + u'/' + name, bytes));
+    return Dir("videos") + u'/' + name;
+}
+
+void ProgramTest::ExpectWholeFiles(const QString& folder) {
+    for (const QString& name :
+         FilesIn(folder).filter(QRegularExpression(u"_\\d\\d_\\d\\d_\\d\\d\\."_qs))) {
+        const QByteArray bytes = ReadAll(folder + u'/' + name);
+        if (name.endsWith(u".bmp")) {
+            ASSERT_GT(bytes.size(), 54) << name.toStdString();
+            EXPECT_EQ(qFromLittleEndian<quint32>(bytes.constData() + 2), quint32(bytes.size()));
+            EXPECT_TRUE(bytes.startsWith("BM") && bytes[28] == 24) << name.toStdString();
+        }
+        EXPECT_TRUE(!name.endsWith(u".vob") || bytes.startsWith(QByteArray::fromHex("000001BA")))
+            << name.toStdString();
     }
-    if (pid == 0) {
-        const int null = open("/dev/null", O_RDONLY);
-        if (null < 0 || chdir(cwd.constData()) != 0)
-            _exit(127);
-        dup2(null, 0);
-        dup2(outPipe[1], 1);
-        dup2(errPipe[1], 2);
+}
+
+RunResult ProgramTest::Run(const QList<QByteArray>& args, RunOptions options) {
+    const QString r = root.path();
+    // clang-format off
+    QMap<QString, QString> vars{{"HOME", r + "/home"}, {"TMPDIR", r + "/tmp"},
+        {"XDG_CONFIG_HOME", r + "/home/.config"}, {"XDG_DATA_HOME", r + "/home/.local/share"},
+        {"XDG_CACHE_HOME", r + "/cache"}, {"XDG_RUNTIME_DIR", r + "/runtime"}, {"QT_QPA_PLATFORM", "offscreen"}};
+    // clang-format on
+    vars.insert(options.environment);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (auto it = vars.cbegin(); it != vars.cend(); ++it)
+        it->isNull() ? env.remove(it.key()) : env.insert(it.key(), *it);
+    // Made before the start: the child only calls the system. The arguments are bytes, so file
+    // names that are not UTF-8 reach the program as they are.
+    std::vector<QByteArray> argBytes{Arg(Dir("app/cueboard"))}, envBytes;
+    argBytes.insert(argBytes.end(), args.begin(), args.end());
+    for (const QString& e : env.toStringList())
+        envBytes.push_back(Arg(e));
+    const std::vector<char*> argv = Pointers(argBytes), envp = Pointers(envBytes);
+    QProcess process;
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setWorkingDirectory(Dir("cwd"));
+    process.setChildProcessModifier([&] {
         if (options.fileSizeLimit >= 0) {
-            // The signal a file size limit sends would end the process; ignored, writes fail.
-            signal(SIGXFSZ, SIG_IGN);
+            signal(SIGXFSZ, SIG_IGN); // writes over the limit fail instead of ending the process
             const rlimit limit{rlim_t(options.fileSizeLimit), rlim_t(options.fileSizeLimit)};
             setrlimit(RLIMIT_FSIZE, &limit);
         }
         execve(argv[0], argv.data(), envp.data());
         _exit(127);
+    });
+    const QMap<QString, QDateTime> before = Snapshot(r);
+    process.start(Dir("app/cueboard"), {});
+    process.waitForStarted();
+    // Waits of 50 ms: a run ends within 90 s; a window is measured a second at a time from
+    // `stopAfterMs` on and stopped once idle for a second, or busy for eight (a loaded machine).
+    double cpu = -1, busy = -1;
+    bool hung = false;
+    for (int tick = 1, checks = 0; process.state() && !process.waitForFinished(50); ++tick) {
+        if ((hung = tick > 1800))
+            process.kill();
+        if (options.stopAfterMs > 0 && tick * 50 >= options.stopAfterMs && tick % 20 == 0) {
+            const double now = CpuSeconds(process.processId());
+            busy = cpu < 0 ? busy : busy < 0 ? now - cpu : std::min(busy, now - cpu);
+            cpu = now;
+            if ((busy >= 0 && busy < 0.5) || ++checks > 8)
+                process.terminate();
+        }
     }
-
-    close(outPipe[1]);
-    close(errPipe[1]);
-    fcntl(outPipe[0], F_SETFL, O_NONBLOCK);
-    fcntl(errPipe[0], F_SETFL, O_NONBLOCK);
-    const auto drain = [&] {
-        char buffer[65536];
-        for (const auto& [fd, target] :
-             {std::pair{outPipe[0], &result.out}, std::pair{errPipe[0], &result.err}}) {
-            ssize_t n = 0;
-            while ((n = read(fd, buffer, sizeof buffer)) > 0)
-                target->append(buffer, n);
-        }
-    };
-
-    int status = 0;
-    bool ended = false;
-    double cpuAtStop = -1;
-    bool measuring = false;
-    qint64 measuredUntil = options.stopAfterMs;
-    int checks = 0;
-    QElapsedTimer clock;
-    clock.start();
-    for (qint64 waited = 0; waited < options.timeoutMs; waited = clock.elapsed()) {
-        if (waitpid(pid, &status, WNOHANG) == pid) {
-            ended = true;
-            break;
-        }
-        if (options.stopAfterMs > 0 && !measuring && waited >= options.stopAfterMs) {
-            cpuAtStop = CpuSeconds(pid);
-            measuring = true;
-        }
-        // One second of processor time is measured at a time, until a second passes idle or
-        // MaxIdleChecks seconds were all busy: on a loaded machine the start may take longer.
-        if (measuring && waited >= measuredUntil + 1000) {
-            const double cpu = CpuSeconds(pid);
-            const double busy = cpu - cpuAtStop;
-            result.busySeconds = result.busySeconds < 0 ? busy : std::min(result.busySeconds, busy);
-            cpuAtStop = cpu;
-            measuredUntil = waited;
-            if (result.busySeconds < IdleSeconds || ++checks >= MaxIdleChecks) {
-                kill(pid, SIGTERM);
-                waitpid(pid, &status, 0);
-                ended = true;
-                break;
-            }
-        }
-        drain();
-        QThread::msleep(20);
+    const RunResult result{process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                           process.readAllStandardOutput(), process.readAllStandardError()};
+    const int signal = process.exitStatus() == QProcess::CrashExit ? process.exitCode() : 0;
+    const std::string err = result.err.left(2000).toStdString();
+    EXPECT_FALSE(hung) << "no end within the time limit: " << err;
+    if (options.stopAfterMs > 0) {
+        EXPECT_EQ(signal, SIGTERM) << "ended instead of waiting for the user: " << err;
+        EXPECT_LT(busy, 0.5) << "busy while it should wait for the user";
+        options.allowed << QStringLiteral("tmp");
+    } else {
+        EXPECT_EQ(signal, 0) << err;
+        EXPECT_TRUE(options.allowed.contains(u"tmp"_qs) || FilesIn(Dir("tmp")).isEmpty())
+            << "the single-instance lock stayed";
     }
-    if (!ended) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
+    EXPECT_FALSE(result.err.contains("Sanitizer") || result.err.contains("runtime error:")) << err;
+    const QMap<QString, QDateTime> after = Snapshot(r);
+    for (const QString& path : before.keys() + after.keys()) {
+        EXPECT_TRUE(before.value(path) == after.value(path) ||
+                    options.allowed.contains(path.section(u'/', 0, 0)))
+            << "written: " << path.toStdString();
     }
-    result.finished = ended;
-    if (WIFEXITED(status))
-        result.exitCode = WEXITSTATUS(status);
-    if (WIFSIGNALED(status))
-        result.signal = WTERMSIG(status);
-    drain();
-    close(outPipe[0]);
-    close(errPipe[0]);
+    for (const QString& name : options.stopAfterMs > 0 ? FilesIn(Dir("tmp")) : QStringList())
+        QFile::remove(Dir("tmp") + u'/' + name); // the lock a stopped copy left behind
     return result;
 }
