@@ -133,11 +133,16 @@ bool ChooseWindowSystem() {
     return false;
 }
 
+// The single-instance lock while the window system starts: a start that gives up lets it go.
+QLockFile* StartingLock = nullptr;
+
 // While the window system starts: a display that is named but cannot be reached makes Qt give up
 // with a fatal message, which becomes the one clear line and exit code 1 instead of an abort.
 void StartupMessages(QtMsgType type, const QMessageLogContext&, const QString& text) {
     if (type == QtFatalMsg) {
         NoDisplayLine(QStringLiteral("the window system could not be reached"));
+        if (StartingLock)
+            StartingLock->unlock();
         std::_Exit(1);
     }
     if (type == QtWarningMsg || type == QtInfoMsg || type == QtDebugMsg)
@@ -180,9 +185,11 @@ int main(int argc, char** argv) {
     }
     if (!ChooseWindowSystem())
         return 1;
+    StartingLock = instanceLock.get();
     const QtMessageHandler qtMessages = qInstallMessageHandler(StartupMessages);
     QApplication app(argc, argv);
     qInstallMessageHandler(qtMessages);
+    StartingLock = nullptr;
     QApplication::setApplicationDisplayName(QStringLiteral("Cueboard"));
     InstallMessageBoxes();
 
