@@ -66,17 +66,14 @@ struct Gop {
 // Every valid GOP header of the file with its timecode, read from the bytes.
 inline std::vector<Gop> GopsOf(const QString& path) {
     const QByteArray bytes = ReadAll(path), code = QByteArray::fromHex("000001B8");
-    const Global_var_module& g = GlobalVars();
     std::vector<Gop> gops;
     for (qsizetype i = bytes.indexOf(code); i >= 0; i = bytes.indexOf(code, i + 1)) {
         const GopTimeCode tc = DecodeGopHeader(QByteArrayView(bytes).sliced(i), 1);
-        if (!tc.valid)
-            continue;
-        const QString text = GopTimecodeToText(tc.hours, tc.minutes, tc.seconds, tc.pictures,
-                                               g.FrameRate, g.DropFrame != FlagFalse);
-        int s = 0;
-        TimeOfDaySeconds(text, s);
-        gops.push_back({i + 1, text, s + text.mid(9).toInt() / 1000.0});
+        const QString text =
+            GopTimecodeToText(tc.hours, tc.minutes, tc.seconds, tc.pictures, GlobalVars().FrameRate,
+                              GlobalVars().DropFrame != FlagFalse);
+        if (tc.valid)
+            gops.push_back({i + 1, text, TimecodeSeconds(text).value_or(-1)});
     }
     return gops;
 }
@@ -106,8 +103,6 @@ inline quint64 PictureHashAt(const QString& path, qint64 offset) {
     const uchar* bytes = decoder.GetMPEG2Frame();
     TVideoFrameInfo info;
     decoder.GetMPEG2FrameInfo(&info);
-    if (!bytes || info.Width <= 0 || info.Height <= 0)
-        return 0;
     const QImage bottomUp(bytes, info.Width, info.Height, info.Width * 3, QImage::Format_BGR888);
-    return HashRows(bottomUp.mirrored(false, true));
+    return bytes && !bottomUp.isNull() ? HashRows(bottomUp.mirrored(false, true)) : 0;
 }
