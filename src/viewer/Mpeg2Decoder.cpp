@@ -27,10 +27,14 @@ struct Mpeg2Decoder::Impl {
     int outHeight = 0;
     std::vector<uchar> picture; // the last picture handed out, in the chosen pixel format and size
     AVFrame* shown = nullptr;   // the decoded picture behind `picture`, to convert it again
-    // While set, pictures are written into these 32-bit rows instead of `picture`, which is then
-    // no longer the picture handed out last (`stale`).
+    // While set, pictures of the target's size are written into these 32-bit rows instead of
+    // `picture`, which is then no longer the picture handed out last (`stale`). A picture of
+    // another size (the stream changed size) goes to `picture` and misses the target.
     uchar* target = nullptr;
     qsizetype targetStride = 0;
+    int targetWidth = 0;
+    int targetHeight = 0;
+    bool missedTarget = false;
     bool stale = false;
     bool havePicture = false; // `picture` holds a decoded picture (not just black)
     bool black = false;       // the picture is black and `picture` not yet filled
@@ -97,8 +101,17 @@ struct Mpeg2Decoder::Impl {
         if (shown)
             av_frame_unref(shown);
     }
+    // The rows to write a picture of the current size into, noting a missed target.
+    uchar* rowsFor() {
+        if (target && rowsWidth() == targetWidth && rowsHeight() == targetHeight)
+            return target;
+        missedTarget = target != nullptr;
+        if (picture.size() != pictureBytes())
+            picture.assign(pictureBytes(), 0);
+        return picture.data();
+    }
     void fillBlack() {
-        if (target) {
+        if (target && rowsFor() == target) {
             for (int y = 0; y < rowsHeight(); ++y)
                 std::fill_n(reinterpret_cast<quint32*>(target + y * targetStride), rowsWidth(),
                             OpaqueBlack);
@@ -278,12 +291,11 @@ bool Mpeg2Decoder::Impl::decodeNext() {
 void Mpeg2Decoder::Impl::convert(const AVFrame* f) {
     width = f->width;
     height = f->height;
-    if (!target && picture.size() != pictureBytes())
-        picture.assign(pictureBytes(), 0);
-    if (!stream.toRows(f, target ? target : picture.data(), rowsWidth(), rowsHeight(),
-                       scaleFlag != 0, rgb32, target ? targetStride : 0))
+    uchar* rows = rowsFor();
+    if (!stream.toRows(f, rows, rowsWidth(), rowsHeight(), scaleFlag != 0, rgb32,
+                       rows == target ? targetStride : 0))
         return;
-    stale = target != nullptr;
+    stale = rows == target;
     if (f != shown) {
         if (!shown)
             shown = av_frame_alloc();
@@ -318,7 +330,7 @@ const uchar* Mpeg2Decoder::Impl::nextPicture() {
             // The position moves on only while another picture follows, so that it stands still
             // once the last picture has been handed out.
             growPending = true;
-            return target ? target : picture.data();
+            return stale ? target : picture.data();
         }
     }
     // Nothing new: the picture handed out last, at the size now asked for.
@@ -334,7 +346,7 @@ const uchar* Mpeg2Decoder::Impl::convertAgain() {
         fillBlack();
     else
         return nullptr;
-    return target ? target : picture.data();
+    return stale ? target : picture.data();
 }
 
 Mpeg2Decoder::Mpeg2Decoder() : d(std::make_unique<Impl>()) {}
@@ -387,14 +399,18 @@ const uchar* Mpeg2Decoder::GetMPEG2FrameAgain() {
     return d->convertAgain();
 }
 
-bool Mpeg2Decoder::GetMPEG2FrameInto(uchar* rows, qsizetype bytesPerLine, bool again) {
-    if (!d->rgb32 || !rows)
+bool Mpeg2Decoder::GetMPEG2FrameInto(uchar* rows, qint32 width, qint32 height,
+                                     qsizetype bytesPerLine, bool again) {
+    if (!d->rgb32 || !rows || bytesPerLine < qsizetype(width) * 4)
         return false;
     d->target = rows;
+    d->targetWidth = width;
+    d->targetHeight = height;
     d->targetStride = bytesPerLine;
+    d->missedTarget = false;
     const bool got = (again ? d->convertAgain() : d->nextPicture()) != nullptr;
     d->target = nullptr;
-    return got;
+    return got && !d->missedTarget;
 }
 
 void Mpeg2Decoder::SetRGBScaleFlag(qint32 flag) {

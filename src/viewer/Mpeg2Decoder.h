@@ -54,9 +54,11 @@ public:
     // The picture GetMPEG2Frame returned last, converted again at the output size now set.
     const uchar* GetMPEG2FrameAgain();
     // GetMPEG2Frame (or with `again` GetMPEG2FrameAgain) for the 32-bit pixel format, the picture
-    // written straight into the caller's rows, `bytesPerLine` apart. False when nothing was
-    // written (no picture to show, or the 24-bit format).
-    bool GetMPEG2FrameInto(uchar* rows, qsizetype bytesPerLine, bool again = false);
+    // written straight into the caller's `width` x `height` rows, `bytesPerLine` apart. False
+    // when nothing was written: no picture to show, the 24-bit format, or a picture of another
+    // size (the stream changed size; GetMPEG2FrameInfo tells the new one).
+    bool GetMPEG2FrameInto(uchar* rows, qint32 width, qint32 height, qsizetype bytesPerLine,
+                           bool again = false);
 
     // Type of the picture GetMPEG2Frame returned last ('I', 'P', 'B'; '?' when none), for
     // diagnostics and tests.

@@ -67,26 +67,30 @@ void MpegLibModule::DrawFrameBuffer() {
     const bool swapped = !Picture.isDetached();
     if (swapped)
         std::swap(Picture, spare_);
-    bool again = false;
-    do {
+    for (bool again = false;; again = true) {
         if (Picture.size() != shown_ || !Picture.isDetached())
             Picture = QImage(shown_, QImage::Format_RGB32);
-        if (!decoder_.GetMPEG2FrameInto(Picture.bits(), Picture.bytesPerLine(), again)) {
-            if (swapped)
-                std::swap(Picture, spare_);
-            return;
-        }
-        // The decoder may have met a new picture size while decoding.
+        const bool got = Into(Picture, again);
+        // The decoder may have met a new picture size while decoding: converted again to fit.
         decoder_.GetMPEG2FrameInfo(&FrameInfo);
-        again = true;
-    } while (ApplyShownSize() && !shown_.isEmpty());
+        if (ApplyShownSize() && !shown_.isEmpty())
+            continue;
+        if (!got && swapped)
+            std::swap(Picture, spare_);
+        return;
+    }
+}
+
+bool MpegLibModule::Into(QImage& picture, bool again) {
+    return decoder_.GetMPEG2FrameInto(picture.bits(), picture.width(), picture.height(),
+                                      picture.bytesPerLine(), again);
 }
 
 void MpegLibModule::Redraw() {
     if (Picture.isNull() || !ApplyShownSize() || shown_.isEmpty())
         return;
     QImage picture(shown_, QImage::Format_RGB32);
-    if (decoder_.GetMPEG2FrameInto(picture.bits(), picture.bytesPerLine(), true))
+    if (Into(picture, true))
         Picture = picture;
 }
 
@@ -96,7 +100,7 @@ QImage MpegLibModule::StreamPicture() {
         return Picture;
     decoder_.SetMPEG2OutputSize(0, 0);
     QImage picture(stream, QImage::Format_RGB32);
-    if (!decoder_.GetMPEG2FrameInto(picture.bits(), picture.bytesPerLine(), true))
+    if (!Into(picture, true))
         picture = QImage();
     decoder_.SetMPEG2OutputSize(shown_.width(), shown_.height());
     return picture;

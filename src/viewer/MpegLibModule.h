@@ -60,6 +60,9 @@ private:
     // Hands the decoder the size ShownSizeOf gives for the current stream size; true when it
     // changed.
     bool ApplyShownSize();
+    // The decoder's next picture (or with `again` the last one again) written into `picture`;
+    // false when nothing of its size was written.
+    bool Into(QImage& picture, bool again);
 
     Mpeg2Decoder decoder_;
     QImage spare_; // the picture before `Picture`, filled next while `Picture` is still shown

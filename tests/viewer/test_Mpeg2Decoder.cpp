@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
+#include <set>
 
 namespace {
 
@@ -202,6 +203,33 @@ TEST(FrameSource, PicturesAndPositions) {
         source.Redraw();
         EXPECT_EQ(Md5(source.Picture.constBits(), source.FrameInfo, 4), ref[1]);
     }
+}
+
+// Across a change of picture size (a small stream joined to a larger one and the other way), each
+// picture comes at the size the stream now has, or half of it; the last one is the last of the
+// second stream.
+TEST_F(Decoder, FrameSourceFollowsAChangeOfSize) {
+    const QByteArray pal = ReadAll(TestVideo("pal.m2v")), film = ReadAll(TestVideo("film.m2v"));
+    const std::string last = Ffmpeg("pal.m2v", "bgra").back();
+    for (const QByteArray& joined : {film + pal, pal + film})
+        for (const int divisor : {1, 2}) {
+            MpegLibModule source;
+            source.ShownSizeOf = [divisor](QSize stream) { return stream / divisor; };
+            source.OpenDecoder(Write("joined.m2v", joined));
+            source.SeekAndRender(0);
+            std::set<int> heights;
+            for (qint64 position = -1, before = -2; position != before;) {
+                before = position;
+                source.RenderNextFrame(position);
+                const QSize stream(source.FrameInfo.Width, source.FrameInfo.Height);
+                ASSERT_EQ(source.Picture.size(), stream / divisor) << position;
+                heights.insert(stream.height());
+            }
+            EXPECT_EQ(heights, (std::set<int>{480, 576}));
+            if (joined.startsWith(film) && divisor == 1) {
+                EXPECT_EQ(Md5(source.Picture.constBits(), source.FrameInfo, 4), last);
+            }
+        }
 }
 
 } // namespace
