@@ -50,14 +50,19 @@ qsizetype FindLastStartingBy(QByteArrayView block, QByteArrayView pattern, qsize
 
 namespace {
 
-// Hands `found` the 0-based starts of the pattern's occurrences in [begin, size - m] in order,
-// the search going on one byte after each, until `found` returns true. This runs over every block
-// of a clip, so it must keep pace with a plain copy: 32 bytes at a time are checked for the
-// pattern's first non-zero byte together with the byte before it (the 00 01 of a start code, rare
-// in video data), and only those places are compared in full.
+// Hands `found` the 0-based starts of the pattern's occurrences at or after the 1-based `from`
+// in order, the search going on one byte after each, until `found` returns true. This runs over
+// every block of a clip, so it must keep pace with a plain copy: 32 bytes at a time are checked for
+// the pattern's first non-zero byte together with the byte before it (the 00 01 of a start code,
+// rare in video data), and only those places are compared in full.
 template <class Found>
-void Scan(const char* data, qsizetype size, QByteArrayView pattern, qsizetype begin, Found found) {
+void Scan(QByteArrayView block, QByteArrayView pattern, qsizetype from, Found found) {
+    const qsizetype begin = qMax<qsizetype>(from, 1) - 1;
     const qsizetype m = pattern.size();
+    const char* data = block.data();
+    const qsizetype size = block.size();
+    if (m == 0 || begin + m > size)
+        return;
     const qsizetype anchor = AnchorOf(pattern);
     const qsizetype firstStart = begin;
     const qsizetype lastStart = size - m;
@@ -101,12 +106,8 @@ void Scan(const char* data, qsizetype size, QByteArrayView pattern, qsizetype be
 } // namespace
 
 qsizetype CountFrom(QByteArrayView block, QByteArrayView pattern, qsizetype from) {
-    if (from < 1)
-        from = 1;
-    if (pattern.isEmpty() || from - 1 + pattern.size() > block.size())
-        return 0;
     qsizetype count = 0;
-    Scan(block.data(), block.size(), pattern, from - 1, [&](qsizetype) {
+    Scan(block, pattern, from, [&](qsizetype) {
         ++count;
         return false;
     });
@@ -114,12 +115,8 @@ qsizetype CountFrom(QByteArrayView block, QByteArrayView pattern, qsizetype from
 }
 
 qsizetype FindFirst(QByteArrayView block, QByteArrayView pattern, qsizetype from) {
-    if (from < 1)
-        from = 1;
-    if (pattern.isEmpty() || from - 1 + pattern.size() > block.size())
-        return 0;
     qsizetype first = 0;
-    Scan(block.data(), block.size(), pattern, from - 1, [&](qsizetype start) {
+    Scan(block, pattern, from, [&](qsizetype start) {
         first = start + 1;
         return true;
     });

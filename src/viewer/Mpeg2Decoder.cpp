@@ -271,10 +271,6 @@ void Mpeg2Decoder::SetMPEG2OutputSize(qint32 width, qint32 height) {
     d->outHeight = own ? 0 : height;
 }
 
-const uchar* Mpeg2Decoder::GetMPEG2FrameAgain() {
-    return d->convertAgain();
-}
-
 bool Mpeg2Decoder::GetMPEG2FrameInto(uchar* rows, qint32 width, qint32 height,
                                      qsizetype bytesPerLine, bool again) {
     if (!d->rgb32 || !rows || bytesPerLine < qsizetype(width) * 4)

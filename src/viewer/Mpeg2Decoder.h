@@ -51,12 +51,11 @@ public:
     // The next picture; valid until the next call into the decoder. Null when nothing can be
     // shown (no file, or a file whose picture size is unknown).
     const uchar* GetMPEG2Frame();
-    // The picture GetMPEG2Frame returned last, converted again at the output size now set.
-    const uchar* GetMPEG2FrameAgain();
-    // GetMPEG2Frame (or with `again` GetMPEG2FrameAgain) for the 32-bit pixel format, the picture
-    // written straight into the caller's `width` x `height` rows, `bytesPerLine` apart. False
-    // when nothing was written: no picture to show, the 24-bit format, or a picture of another
-    // size (the stream changed size; GetMPEG2FrameInfo tells the new one).
+    // GetMPEG2Frame for the 32-bit pixel format, the picture written straight into the caller's
+    // `width` x `height` rows, `bytesPerLine` apart; with `again` the picture handed out last,
+    // converted again at the output size now set. False when nothing was written: no picture to
+    // show, the 24-bit format, or a picture of another size (the stream changed size;
+    // GetMPEG2FrameInfo tells the new one).
     bool GetMPEG2FrameInto(uchar* rows, qint32 width, qint32 height, qsizetype bytesPerLine,
                            bool again = false);
 
