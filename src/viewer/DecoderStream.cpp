@@ -11,6 +11,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/log.h>
+#include <libavutil/opt.h>
 #include <libswscale/swscale.h>
 }
 
@@ -78,6 +79,28 @@ bool HeadersAsProbed(const uint8_t* data, int size, const QByteArray& sequence) 
         i = end - 1;
     }
     return true;
+}
+
+// A converter that shares each picture's rows out over two threads (the decoder's two slice
+// threads are idle by then).
+SwsContext* NewScaler(int srcW, int srcH, AVPixelFormat srcFormat, int dstW, int dstH,
+                      AVPixelFormat dstFormat, int flags) {
+    SwsContext* sws = sws_alloc_context();
+    if (!sws)
+        return nullptr;
+    av_opt_set_int(sws, "srcw", srcW, 0);
+    av_opt_set_int(sws, "srch", srcH, 0);
+    av_opt_set_int(sws, "src_format", srcFormat, 0);
+    av_opt_set_int(sws, "dstw", dstW, 0);
+    av_opt_set_int(sws, "dsth", dstH, 0);
+    av_opt_set_int(sws, "dst_format", dstFormat, 0);
+    av_opt_set_int(sws, "sws_flags", flags, 0);
+    av_opt_set_int(sws, "threads", 2, 0);
+    if (sws_init_context(sws, nullptr, nullptr) < 0) {
+        sws_freeContext(sws);
+        return nullptr;
+    }
+    return sws;
 }
 
 } // namespace
@@ -290,19 +313,18 @@ bool DecoderStream::toRows(const AVFrame* picture, uchar* rows, int width, int h
                            bool rgb32, qsizetype bytesPerLine) {
     const ScalerSetup setup{
         picture->width, picture->height, picture->format, width, height, stretch, rgb32};
+    // B, G, R, A bytes are the 0xffRRGGBB words of a little-endian machine; swscale sets A to 255
+    // for a picture without alpha.
+    const AVPixelFormat target = !rgb32                            ? AV_PIX_FMT_BGR24
+                                 : Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? AV_PIX_FMT_BGRA
+                                                                   : AV_PIX_FMT_ARGB;
     if (!sws_ || !(setup == swsSetup_)) {
         sws_freeContext(sws_);
-        // B, G, R, A bytes are the 0xffRRGGBB words of a little-endian machine; swscale sets A to
-        // 255 for a picture without alpha.
-        const AVPixelFormat target = !rgb32                            ? AV_PIX_FMT_BGR24
-                                     : Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? AV_PIX_FMT_BGRA
-                                                                       : AV_PIX_FMT_ARGB;
         // Pixel for pixel at the picture's own size; a picture shown larger or smaller is
         // filtered.
         const bool ownSize = width == picture->width && height == picture->height;
-        sws_ = sws_getContext(picture->width, picture->height, AVPixelFormat(picture->format),
-                              width, height, target, ownSize ? SWS_POINT : SWS_BILINEAR, nullptr,
-                              nullptr, nullptr);
+        sws_ = NewScaler(picture->width, picture->height, AVPixelFormat(picture->format), width,
+                         height, target, ownSize ? SWS_POINT : SWS_BILINEAR);
         if (!sws_)
             return false;
         swsSetup_ = setup;
@@ -312,10 +334,19 @@ bool DecoderStream::toRows(const AVFrame* picture, uchar* rows, int width, int h
                                  1 << 16);
     }
     const int rowBytes = bytesPerLine > 0 ? int(bytesPerLine) : width * (rgb32 ? 4 : 3);
+    // The rows are the caller's: swscale writes into them and frees nothing.
+    AVFrame* out = av_frame_alloc();
+    if (!out)
+        return false;
+    out->buf[0] = av_buffer_create(
+        rows, int(size_t(height) * size_t(rowBytes)), [](void*, uint8_t*) {}, nullptr, 0);
+    out->width = width;
+    out->height = height;
+    out->format = target;
     // 24-bit rows are written last row first.
-    uint8_t* dst[4] = {rgb32 ? rows : rows + size_t(height - 1) * size_t(rowBytes), nullptr,
-                       nullptr, nullptr};
-    int dstStride[4] = {rgb32 ? rowBytes : -rowBytes, 0, 0, 0};
-    sws_scale(sws_, picture->data, picture->linesize, 0, picture->height, dst, dstStride);
-    return true;
+    out->data[0] = rgb32 ? rows : rows + size_t(height - 1) * size_t(rowBytes);
+    out->linesize[0] = rgb32 ? rowBytes : -rowBytes;
+    const bool ok = out->buf[0] && sws_scale_frame(sws_, out, picture) >= 0;
+    av_frame_free(&out);
+    return ok;
 }
