@@ -1,7 +1,10 @@
+#include "chapters/ChapterFileImport.h"
+#include "chapters/ChapterFormats.h"
 #include "support/SessionFixture.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <gtest/gtest.h>
 
 namespace {
@@ -270,6 +273,41 @@ TEST(SessionSave, ChapterIconsAreBuiltByVisits) {
         EXPECT_EQ(s.Marks[i].sliderValue, int(GopAt(gops, 0, marks[i])->pos / s.BytesPerStep));
     }
     EXPECT_EQ(s.ShownTimecode, here);
+}
+
+// A stream whose time code starts at 10 hours, used with its offset: the list counts from the
+// first GOP, and the export gives mkvmerge and the import those times as the list holds them.
+TEST(SessionSave, OffsetChaptersAreExportedAsListed) {
+    SessionRun run;
+    ASSERT_TRUE(run.Start(TestVideo(u"tc10h.vob"_qs)));
+    EditorSession& s = *run.s;
+    s.SetUseOffset(true);
+    s.SetChapterOnly(true);
+    for (int gops : {3, 4}) {
+        for (int i = 0; i < gops; ++i)
+            s.NextGopStep();
+        s.SaveCurrent();
+    }
+    ASSERT_EQ(s.Chapters.size(), 2);
+    EXPECT_TRUE(s.Chapters[0].startsWith(u"00:00:0"_qs)) << s.Chapters[0].toStdString();
+    const QString chapters = s.ChapterExportPath(ChapterFormat::Ogm);
+    ASSERT_EQ(QFileInfo(chapters).path(), run.outDir.path());
+    ASSERT_TRUE(s.ExportChapterList(chapters, ChapterFormat::Ogm));
+    const QStringList listed = QStringList{u"00:00:00.000"_qs} + s.Chapters;
+    EXPECT_EQ(ReadChapterFile(ReadAll(chapters)).entries, listed);
+    const QString mkv = run.Out(u"tc10h.mkv"_qs);
+    QProcess tool;
+    tool.start(u"mkvmerge"_qs,
+               {u"-q"_qs, u"-o"_qs, mkv, u"--chapters"_qs, chapters, s.VideoFile()});
+    ASSERT_TRUE(tool.waitForFinished(60000) && tool.exitCode() < 2); // 1: warnings
+    tool.start(u"mkvextract"_qs, {mkv, u"chapters"_qs, u"-s"_qs, u"-"_qs});
+    ASSERT_TRUE(tool.waitForFinished(60000));
+    QStringList times;
+    for (const QByteArray& line : tool.readAllStandardOutput().split('\n'))
+        if (line.startsWith("CHAPTER") && !line.contains("NAME"))
+            times << QString::fromLatin1(line.mid(line.indexOf('=') + 1, 12));
+    EXPECT_EQ(times, listed);
+    EXPECT_TRUE(run.messages.messages.empty());
 }
 
 } // namespace
