@@ -23,6 +23,7 @@ constexpr qint64 MaxProbeBytes = 16 * 1024 * 1024;
 // Packs are searched for in a near window first (DVD packs are 2048 bytes), then in a wide one.
 constexpr qint64 PackSearchNear = 8 * 1024;
 constexpr qint64 PackSearchBack = 256 * 1024;
+constexpr qint64 LargestOneThreadPicture = 720 * 576;
 
 // The first sequence header with its extensions: from 00 00 01 B3 up to the next start code
 // that is not an extension. Empty when the bytes hold no complete one.
@@ -81,8 +82,7 @@ bool HeadersAsProbed(const uint8_t* data, int size, const QByteArray& sequence) 
     return true;
 }
 
-// A converter that shares each picture's rows out over two threads (the decoder's two slice
-// threads are idle by then).
+// A converter that shares each picture's rows out over two threads (decoding is over by then).
 SwsContext* NewScaler(int srcW, int srcH, AVPixelFormat srcFormat, int dstW, int dstH,
                       AVPixelFormat dstFormat, int flags) {
     SwsContext* sws = sws_alloc_context();
@@ -206,10 +206,12 @@ bool DecoderStream::openCodec() {
     codec = avcodec_alloc_context3(decoder);
     if (!codec)
         return false;
-    // Slices of a picture are decoded side by side on two cores; unlike frame threads, this puts
-    // no delay between a packet and its picture.
+    // Pictures larger than a DVD's have their slices decoded side by side on two cores (unlike
+    // frame threads, this puts no delay between a packet and its picture). A DVD picture is
+    // decoded on one: stepping and playback decode the next one while the window draws this one,
+    // which keeps the second core busy.
     codec->thread_type = FF_THREAD_SLICE;
-    codec->thread_count = 2;
+    codec->thread_count = qint64(width) * height > LargestOneThreadPicture ? 2 : 1;
     codec->extradata =
         static_cast<uint8_t*>(av_mallocz(sequence_.size() + AV_INPUT_BUFFER_PADDING_SIZE));
     std::memcpy(codec->extradata, sequence_.constData(), size_t(sequence_.size()));

@@ -230,6 +230,7 @@ Mpeg2Decoder::Mpeg2Decoder() : d(std::make_unique<Impl>()) {}
 Mpeg2Decoder::~Mpeg2Decoder() = default;
 
 qint32 Mpeg2Decoder::OpenMPEG2File(const char* fileName, qint64, qint64) {
+    d->worker.wait();
     if (!fileName)
         return -1;
     if (d->openFile(fileName))
@@ -245,10 +246,12 @@ qint32 Mpeg2Decoder::OpenMPEG2File(const char* fileName, qint64, qint64) {
 }
 
 void Mpeg2Decoder::CloseMPEG2File() {
+    d->worker.wait();
     d->close();
 }
 
 void Mpeg2Decoder::GetMPEG2FrameInfo(TVideoFrameInfo* info) const {
+    d->worker.wait();
     if (!info)
         return;
     info->Width = d->width;
@@ -256,6 +259,7 @@ void Mpeg2Decoder::GetMPEG2FrameInfo(TVideoFrameInfo* info) const {
 }
 
 void Mpeg2Decoder::SetMPEG2PixelFormat(qint32 format) {
+    d->worker.wait();
     const bool wanted = format == 2;
     if (wanted == d->rgb32)
         return;
@@ -266,6 +270,7 @@ void Mpeg2Decoder::SetMPEG2PixelFormat(qint32 format) {
 }
 
 void Mpeg2Decoder::SetMPEG2OutputSize(qint32 width, qint32 height) {
+    d->worker.wait();
     const bool own = width <= 0 || height <= 0;
     d->outWidth = own ? 0 : width;
     d->outHeight = own ? 0 : height;
@@ -273,6 +278,7 @@ void Mpeg2Decoder::SetMPEG2OutputSize(qint32 width, qint32 height) {
 
 bool Mpeg2Decoder::GetMPEG2FrameInto(uchar* rows, qint32 width, qint32 height,
                                      qsizetype bytesPerLine, bool again) {
+    d->worker.wait();
     if (!d->rgb32 || !rows || bytesPerLine < qsizetype(width) * 4)
         return false;
     d->target = rows;
@@ -286,14 +292,17 @@ bool Mpeg2Decoder::GetMPEG2FrameInto(uchar* rows, qint32 width, qint32 height,
 }
 
 void Mpeg2Decoder::SetRGBScaleFlag(qint32 flag) {
+    d->worker.wait();
     d->scaleFlag = flag != 0 ? 1 : 0;
 }
 
 void Mpeg2Decoder::MPEG2Seek(qint64 offset) {
+    d->worker.wait();
     d->seek(offset);
 }
 
 void Mpeg2Decoder::GetMPEG2FileInfo(TVideoFileInfo* info) const {
+    d->worker.wait();
     if (!info)
         return;
     // Asking for the position completes the work put off for it.
@@ -302,10 +311,18 @@ void Mpeg2Decoder::GetMPEG2FileInfo(TVideoFileInfo* info) const {
     info->Position = d->position;
 }
 
+void Mpeg2Decoder::DecodeAhead() {
+    d->worker.wait();
+    if (d->isOpen() && (d->startPending || d->growPending))
+        d->worker.start([impl = d.get()] { impl->settle(); });
+}
+
 const uchar* Mpeg2Decoder::GetMPEG2Frame() {
+    d->worker.wait();
     return d->nextPicture();
 }
 
 char Mpeg2Decoder::LastPictureType() const {
+    d->worker.wait();
     return d->havePicture ? d->pictureType : '?';
 }

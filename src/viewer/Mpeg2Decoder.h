@@ -59,6 +59,11 @@ public:
     bool GetMPEG2FrameInto(uchar* rows, qint32 width, qint32 height, qsizetype bytesPerLine,
                            bool again = false);
 
+    // Starts the decoding that the next picture or position asked for needs, on a thread of its
+    // own, so that it runs while the caller shows the picture it has; any later call waits for it
+    // to end. What the decoder hands out stays the same.
+    void DecodeAhead();
+
     // Type of the picture GetMPEG2Frame returned last ('I', 'P', 'B'; '?' when none), for
     // diagnostics and tests.
     char LastPictureType() const;

@@ -2,6 +2,7 @@
 
 // The decoder's state behind Mpeg2Decoder; only Mpeg2Decoder.cpp includes this.
 
+#include "viewer/AheadWorker.h"
 #include "viewer/DecoderStream.h"
 #include "viewer/Mpeg2Decoder.h"
 
@@ -62,7 +63,14 @@ struct Mpeg2Decoder::Impl {
     bool growPending = false;
     qint64 shownPos = 0;
 
-    ~Impl() { av_frame_free(&shown); }
+    // The work put off after a picture, done on a thread of its own while the caller shows the
+    // picture (see DecodeAhead). Every call into the decoder waits for it first.
+    mutable AheadWorker worker;
+
+    ~Impl() {
+        worker.wait();
+        av_frame_free(&shown);
+    }
 
     void close() {
         if (stream.ahead)

@@ -40,6 +40,9 @@ void MpegLibModule::RenderNextFrame(qint64& position) {
     decoder_.GetMPEG2FileInfo(&info);
     position = info.Position;
     DrawFrameBuffer();
+    // Steps and playback ask for the next picture again soon: it is decoded while this one is
+    // drawn.
+    decoder_.DecodeAhead();
 }
 
 bool MpegLibModule::ApplyShownSize() {
