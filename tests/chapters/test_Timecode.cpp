@@ -21,7 +21,7 @@ TEST(Timecode, GopTimeCodeTextAtEveryFrameRate) {
 // One frame's whole milliseconds later; nothing to step from after a shown "????".
 TEST(Timecode, StepAndOffset) {
     const std::tuple<const char*, float, const char*> steps[] = {
-        {"00:00:00.000", 25, "00:00:00.040"},     {"00:00:00.959", 25, "00:00:00.999"},
+        {"01:00:00.000", 25, "01:00:00.040"},     {"00:00:00.959", 25, "00:00:00.999"},
         {"00:00:00.960", 25, "00:00:01.000"},     {"23:59:59.980", 25, "00:00:00.020"},
         {"00:00:00.000", 29.97f, "00:00:00.033"}, {"00:00:10.00099999", 25, "00:00:10.040"},
         {"garbage text", 25, "garbage text"},     {"00:00:10.0009", 0, "00:00:10.0009"}};
