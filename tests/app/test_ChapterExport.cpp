@@ -3,7 +3,6 @@
 #include "chapters/ChapterFileImport.h"
 #include "support/ProgramRun.h"
 
-#include <QBuffer>
 #include <QProcess>
 #include <cmath>
 
@@ -85,35 +84,6 @@ TEST_F(ChapterExport, TheToolsReadTheMarksOfAnUnattendedRun) {
         }
         QFile::remove(video);
     }
-}
-
-TEST(ChapterFileImport, BrokenFilesOfOtherToolsAreRefused) {
-    const QByteArray xml = "<?xml version=\"1.0\"?>\n<Chapters><EditionEntry><ChapterAtom>"
-                           "<ChapterTimeStart>00:00:05.000000000</ChapterTimeStart></ChapterAtom>"
-                           "</EditionEntry></Chapters>\n";
-    const QByteArray project = "<dvdauthor><vmgm/><titleset><titles><pgc><vob file=\"a.vob\" "
-                               "chapters=\"0,0:05.000\"/></pgc></titles></titleset></dvdauthor>";
-    const QStringList at5{"00:00:00.000", "00:00:05.000"}, refused;
-    const struct {
-        QByteArray bytes;
-        QStringList entries;
-    } rows[] = {
-        // clang-format off
-        {xml, at5}, {xml.left(xml.size() - 30), refused}, {project, at5}, {project.left(60), refused},
-        {";FFMETADATA1\ntitle=x\n", refused}, {"CHAPTER01=xx\nCHAPTER01NAME=a\n", refused},
-        {";FFMETADATA1\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=7500\nEND=9000\n", {"00:00:00.000", "00:00:07.500"}},
-        {RandomBytes(100000, 99), refused},
-        // clang-format on
-    };
-    for (const auto& r : rows) {
-        const ChapterTextResult result = ReadChapterFile(r.bytes);
-        EXPECT_EQ(result.accepted ? result.entries : refused, r.entries)
-            << r.bytes.left(60).constData();
-    }
-    QByteArray bytes = xml + QByteArray(ChapterFileReadLimit, ' ');
-    QBuffer huge(&bytes);
-    ASSERT_TRUE(huge.open(QIODevice::ReadOnly));
-    EXPECT_FALSE(ReadChapterFile(huge).accepted) << "a file over the limit";
 }
 
 } // namespace

@@ -33,6 +33,7 @@ std::map<char, Layout> Layouts = {
     {'E', {2600000, {{10, 1}, {2150000, 2}}}},
     {'F', {400000, {{6000, -3}, {250000, 7}}}},
     {'G', {300000, {{99995, 7}}}},
+    {'H', {2100000, {{2050000, 3}}}},
     {'L', {3000000, {}}},
     {'x', {500000, {}}}};
 
@@ -91,8 +92,9 @@ TEST_F(GopSearch, SearchesTakeTheHeaderTheirWindowNames) {
         EXPECT_EQ(got.timecode, SecondText(second)) << file << " " << search << " " << pos;
         EXPECT_TRUE(got.found == (second != 0) && (second || got.fallback == fallback)) << pos;
     }
-    const std::pair<QString, int> first[] = {{Path('F'), 7}, {Path('G'), 7},  {Path('C'), 1},
-                                             {Path('D'), 1}, {dir.path(), 0}, {Path('x'), 0}};
+    const std::pair<QString, int> first[] = {{Path('F'), 7}, {Path('G'), 7}, {Path('C'), 1},
+                                             {Path('D'), 1}, {Path('H'), 3}, {dir.path(), 0},
+                                             {Path('x'), 0}};
     for (const auto& [path, second] : first)
         EXPECT_EQ(ReadFirstGopTimecode(path, 25, false), SecondText(second)) << path.toStdString();
 }

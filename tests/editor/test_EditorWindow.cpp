@@ -6,7 +6,6 @@
 #include "editor/Twips.h"
 #include "session/ShownSize.h"
 #include "support/EditorFixture.h"
-#include "support/SessionFixture.h"
 
 #include <QAction>
 #include <QApplication>
@@ -139,18 +138,6 @@ TEST_F(EditorWindow, ControlsAreWiredToTheSession) {
     const QStringList tags = IconTags(*f);
     EXPECT_EQ(tags, QStringList{f->Session->Chapters});
     EXPECT_TRUE(fx.messages.messages.empty()) << fx.messages.texts().join(u'|').toStdString();
-}
-
-// One click-through of Save current: the button writes the image and the list file, the list
-// shows the mark.
-TEST_F(EditorWindow, SaveCurrentClickThrough) {
-    Start();
-    QTest::mouseClick(f->Command_NextIFrame, Qt::LeftButton);
-    const QString shown = f->Text1->text();
-    QTest::mouseClick(f->Command_SavePic, Qt::LeftButton);
-    EXPECT_EQ(FilesIn(fx.outDir.path()),
-              (QStringList{u"pal_"_qs + Mark(shown) + u".bmp"_qs, u"pal_Celltimes.txt"_qs}));
-    EXPECT_EQ(Entries(f->List1), QStringList{shown});
 }
 
 // Held buttons step after 300 ms and then every 10 ms; a click is one step.
@@ -299,46 +286,6 @@ TEST_F(EditorWindow, SliderDrag) {
     EXPECT_TRUE(f->Text3->isHidden());
     EXPECT_EQ(f->Dragging, FlagFalse);
     QTest::mouseRelease(f->Slider1, Qt::LeftButton, {}, QPoint(60, 16));
-}
-
-// While playing, the step, run and list controls are off; Stop gives them back.
-TEST_F(EditorWindow, PlaybackHoldsTheControls) {
-    Start();
-    QTest::mouseClick(f->Command2, Qt::LeftButton);
-    EXPECT_EQ(f->Command2->text(), "Pause");
-    for (QWidget* held : std::initializer_list<QWidget*>{
-             f->Command_NextFrame, f->Command_NextIFrame, f->Command_StepBack, f->Command_SavePic,
-             f->Command_CreateChapters, f->List1, f->Slider1, f->Option_Clips})
-        EXPECT_FALSE(held->isEnabled()) << held->objectName().toStdString();
-    EXPECT_TRUE(f->Command3->isEnabled());
-    QTest::mouseClick(f->Command3, Qt::LeftButton);
-    EXPECT_EQ(f->Session->Playing, FlagFalse);
-    EXPECT_EQ(f->Command2->text(), "Play");
-    for (QWidget* back :
-         std::initializer_list<QWidget*>{f->Command_NextFrame, f->Slider1, f->List1})
-        EXPECT_TRUE(back->isEnabled()) << back->objectName().toStdString();
-    ExpectShowsSession(*f, "after Stop");
-}
-
-// The chapter file dialog opens in the video's folder on the video's chapter file.
-TEST_F(EditorWindow, TheChapterFileDialogOffersTheVideosChapterFile) {
-    QTemporaryDir dir;
-    const QString video = dir.filePath(u"film.mpg"_qs);
-    ASSERT_TRUE(QFile::copy(TestVideo(u"pal.mpg"_qs), video));
-    ASSERT_TRUE(WriteAll(dir.filePath(u"film.txt"_qs), "00:00:03.000\r\n00:00:06.000\r\n"));
-    ASSERT_TRUE(fx.Start(video));
-    f = fx.form.get();
-    QString selected, title;
-    const auto answer = Answer(f, "OpenFileDialog", [&](QFileDialog* dialog) {
-        selected = dialog->selectedFiles().value(0);
-        title = dialog->windowTitle();
-    });
-    f->Command_GetChapterFile->click();
-    EXPECT_EQ(selected, QDir(dir.path()).absoluteFilePath(u"film.txt"_qs));
-    EXPECT_EQ(title, "Chapter Editor");
-    EXPECT_EQ(f->Session->FileChapters,
-              (QStringList{u"00:00:00.000"_qs, u"00:00:03.000"_qs, u"00:00:06.000"_qs}));
-    ExpectShowsSession(*f, "after the import");
 }
 
 // The chapter list's "Export chapters..." writes the format the dialog's filter chose, under the

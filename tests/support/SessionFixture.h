@@ -15,33 +15,38 @@
 #include <memory>
 #include <vector>
 
-// An editor session started on a video the way the program starts it; messages are recorded.
-struct SessionRun {
+// The record reset for a video the way the program starts on it: start-up values, the video
+// scanned, output and program folders of the test's own. Messages are recorded, not shown.
+struct RecordFixture {
     QTemporaryDir outDir, appDir;
     MessageRecorder messages;
-    std::unique_ptr<EditorSession> s;
 
-    // Resets the record for `video`; call Start() after adjusting it.
     void Prepare(const QString& video) {
-        s.reset();
         GlobalVars() = Global_var_module{};
         GlobalVars().VideoFile = video;
         GlobalVars().OutDir = outDir.path();
         GlobalVars().AppPath = appDir.path();
         ScanMpegHeaders(video);
     }
+    QStringList Files() const { return FilesIn(outDir.path()); }
+    QString Out(const QString& name) const { return outDir.filePath(name); }
+    ~RecordFixture() {
+        GlobalVars() = Global_var_module{};
+        SetLangBase(1000);
+    }
+};
+
+// An editor session started on a video; call Start() after adjusting the prepared record.
+struct SessionRun : RecordFixture {
+    std::unique_ptr<EditorSession> s;
+
+    void Prepare(const QString& video) { s.reset(), RecordFixture::Prepare(video); }
     bool Start() {
         s = std::make_unique<EditorSession>(GlobalVars());
         return s->Start();
     }
     bool Start(const QString& video) { return Prepare(video), Start(); }
-    QStringList Files() const { return FilesIn(outDir.path()); }
-    QString Out(const QString& name) const { return outDir.filePath(name); }
-    ~SessionRun() {
-        s.reset();
-        GlobalVars() = Global_var_module{};
-        SetLangBase(1000);
-    }
+    ~SessionRun() { s.reset(); }
 };
 
 inline QString Video(const char* name) {
