@@ -24,6 +24,11 @@ TEST_F(Cli, UnattendedRunsWriteTheirFilesAndTellHowTheyEnded) {
     const QString readOnly = geteuid() == 0 ? u"/proc"_qs : Dir("readonly");
     QDir().mkpath(Dir("readonly"));
     QFile::setPermissions(Dir("readonly"), QFile::ReadOwner | QFile::ExeOwner);
+    // A folder whose chapter file's path would be too long for the front-end.
+    QString deep = Dir("out");
+    while (deep.size() < 260)
+        deep += u"/folder_with_a_long_name_for_the_path_test"_qs;
+    QDir().mkpath(deep);
     const QByteArray O = "/outdir=" + Arg(Dir("out")), A = "/auto", M = "/markonly";
     const QByteArray C = "/chapters=00:00:00.000,00:00:02.000", C3 = C + ",00:00:30.000";
     const QStringList pal{"00:00:00.000", "00:00:01.840"};
@@ -42,6 +47,7 @@ TEST_F(Cli, UnattendedRunsWriteTheirFilesAndTellHowTheyEnded) {
         {"pal.m2v", {O, C, M, A}, stale, 0, "", "out", "", pal},
         {"pal.m2v", {O, C, A}, noWindowSystem, 0, "", "out", ".bmp", pal},
         {"pal.m2v", {O, A}, noDisplay, 3, "cueboard: Sorry, automatic failed\n"},
+        {"pal.m2v", {"/outdir=" + Arg(deep), C, A}, {}, 3, "cueboard: Sorry, automatic failed\n"},
         // A low-rate tail: the search's corrections pointed past the end of the file.
         {"vbrtail.m2v", {O, "/chapters=00:00:00.000,00:00:07.300,00:00:07.900", M, A}, noDisplay, 0, "", "out", "",
          {"00:00:00.000", "00:00:07.120", "00:00:07.600"}},

@@ -1,4 +1,3 @@
-#include "session/AutoRun.h"
 #include "support/SessionFixture.h"
 
 #include <QDir>
@@ -159,47 +158,6 @@ TEST(SessionRuns, ChapterRuns) {
             EXPECT_EQ(s.CurrentPos, stopped ? GopAt(gops, 0, marks.last())->pos : shownPos);
             EXPECT_EQ(HashRows(s.Picture()), PictureHashAt(s.VideoFile(), s.CurrentPos - 1));
         }
-    }
-}
-
-// The unattended run: 0 with every chapter made, 3 when it cannot start or stops, 2 when files
-// could not be written (told on the console, not in a message box).
-TEST(SessionRuns, AutomaticRuns) {
-    const QString sorry = u"Sorry, automatic failed"_qs;
-    const struct {
-        const char* times;
-        int folders; // 0 as given, 1 too long a path, 2 no writable folder
-        int exitCode, chapters;
-        QStringList messages;
-    } rows[] = {
-        {"00:00:04.000,00:00:08.000", 0, 0, 3, {}},
-        {"00:00:04.000,00:00:30.000", 0, 3, 2, {"ERROR: Cannot find time 00:00:30.000 !!!"}},
-        {"", 0, 3, 0, {sorry}},
-        {"00:00:04.000", 1, 3, 0, {sorry}},
-        {"00:00:04.000", 2, 2, 0, {}},
-    };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(testing::Message() << r.times << " " << r.folders);
-        SessionRun run;
-        QTemporaryDir deepRoot;
-        QString deep = r.folders == 1 ? deepRoot.path() : run.outDir.path();
-        while (r.folders == 1 && deep.size() < 260)
-            deep += u"/folder_with_a_long_name_for_the_path_test"_qs;
-        ASSERT_TRUE(QDir().mkpath(deep));
-        run.Prepare(Video("pal.mpg"));
-        GlobalVars().AutoMode = FlagTrue;
-        GlobalVars().ChapterTimes = QString::fromLatin1(r.times);
-        GlobalVars().OutDir = r.folders == 2 ? u"/proc/cueboard-missing"_qs : deep;
-        if (r.folders == 2)
-            GlobalVars().AppPath = u"/proc/cueboard-missing-too"_qs;
-        EXPECT_EQ(RunAutomatic(GlobalVars()), r.exitCode);
-        EXPECT_EQ(run.messages.texts(), r.messages);
-        const QStringList marks = QString::fromLatin1(ReadAll(run.Out(u"pal_Celltimes.txt"_qs)))
-                                      .split(u"\r\n"_qs, Qt::SkipEmptyParts);
-        ASSERT_EQ(marks.size(), r.chapters);
-        EXPECT_EQ(run.Files(),
-                  r.chapters ? ExpectedFiles(u"pal"_qs, marks, ".bmp") : QStringList());
-        EXPECT_TRUE(FilesIn(run.appDir.path()).isEmpty());
     }
 }
 
