@@ -193,18 +193,17 @@ TEST(SessionSteps, TheSaveButtonFollowsTheSteps) {
     const struct {
         bool clips, markOnly, noMark;
         const char *steps, *want; // g GOP, p picture, b GOP back, s slider (leaves the button)
-    } rows[] = {{false, false, false, "gpgpsb", "CPCPPC"},
-                {true, false, false, "gpsb", "CppC"},
-                {false, true, false, "gpb", "MmM"},
-                {true, false, true, "gpb", "PpP"},
-                {false, false, true, "gpb", "PPP"}};
+    } rows[] = {{false, false, false, "gpgpsb", "CPCPPC"}, {true, false, false, "gpsb", "CppC"},
+                {false, true, false, "gpb", "MmM"},        {false, true, true, "gpb", "MmM"},
+                {true, false, true, "gpb", "PpP"},         {false, false, true, "gpb", "PPP"}};
     for (const auto& row : rows) {
         SessionRun run;
         ASSERT_TRUE(run.Start(Video("pal.mpg")));
         EditorSession& s = *run.s;
         s.SetClips(row.clips);
-        s.SetChapterOnly(row.markOnly);
         s.SetNoChapter(row.noMark);
+        s.SetChapterOnly(row.markOnly); // "Mark only" takes the place of "No Mark"
+        EXPECT_FALSE(s.NoChapter && s.ChapterOnly);
         const QString kind = row.clips ? u"Save clip"_qs : u"Save image"_qs;
         for (int n = 0; row.steps[n]; ++n) {
             const char step = row.steps[n], want = row.want[n];
