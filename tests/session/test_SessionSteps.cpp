@@ -253,6 +253,11 @@ TEST(SessionSteps, SliderPreviewAndJumps) {
         ASSERT_NO_FATAL_FAILURE(
             ExpectOnGop(s, gops, SearchFrom(s, from, SearchDirection::Backward)));
     }
+    // The studio range shown as it is, and stretched again: the picture is drawn anew.
+    for (const bool stretch : {false, true}) {
+        s.SetScaleRgb(stretch, s.SliderValue);
+        EXPECT_EQ(HashRows(s.Picture()) == PictureHashAt(s.VideoFile(), s.CurrentPos - 1), stretch);
+    }
 }
 
 // A stream that does not start at zero shows its raw times, with the lists locked and no marks,
