@@ -256,23 +256,26 @@ TEST(SessionSave, MarksDeleteAndSelect) {
     EXPECT_EQ(s.SaveAsCaption, "Save as 00:05:00.120");
 }
 
-// The icons of a list read at the start are built by visiting each chapter; the session then
-// returns to where it stood.
+// The icons of a list read at the start are built by visiting each chapter, one saved since
+// then among them, each once; the session then returns to where it stood.
 TEST(SessionSave, ChapterIconsAreBuiltByVisits) {
     SessionRun run;
     run.Prepare(Video("pal.mpg"));
     const std::vector<Gop> gops = GopsOf(GlobalVars().VideoFile);
     ASSERT_GE(gops.size(), 8u);
-    const QStringList marks{gops[2].text, gops[4].text, gops[7].text};
-    ASSERT_TRUE(WriteAll(run.Out(u"pal_Celltimes.txt"_qs), CellTimesOf(marks)));
+    ASSERT_TRUE(WriteAll(run.Out(u"pal_Celltimes.txt"_qs),
+                         CellTimesOf({gops[2].text, gops[4].text, gops[7].text})));
     ASSERT_TRUE(run.Start());
     EditorSession& s = *run.s;
     s.NextGopStep();
     const QString here = s.ShownTimecode;
+    s.SaveCurrent();
+    const QStringList marks{here, gops[2].text, gops[4].text, gops[7].text};
+    ASSERT_EQ(s.Chapters, marks);
     s.BuildChapterIcons();
     EXPECT_TRUE(s.IconsBuilt);
-    ASSERT_EQ(s.Marks.size(), 3u);
-    for (int i = 0; i < 3; ++i) {
+    ASSERT_EQ(s.Marks.size(), 4u);
+    for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(s.Marks[i].timecode, marks[i]);
         EXPECT_EQ(s.Marks[i].sliderValue, int(GopAt(gops, 0, marks[i])->pos / s.BytesPerStep));
     }
