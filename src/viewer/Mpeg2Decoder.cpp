@@ -168,8 +168,12 @@ void Mpeg2Decoder::Impl::convert(const AVFrame* f) {
     width = f->width;
     height = f->height;
     uchar* rows = rowsFor();
-    if (!stream.toRows(f, rows, rowsWidth(), rowsHeight(), scaleFlag != 0, rgb32,
-                       rows == target ? targetStride : 0))
+    // The picture ahead may be in the target's rows already (see convertEarly).
+    const bool done = f == stream.ahead && rows == target && early.rows == target &&
+                      early.bytesPerLine == targetStride && early.width == rowsWidth() &&
+                      early.height == rowsHeight();
+    if (!done && !stream.toRows(f, rows, rowsWidth(), rowsHeight(), scaleFlag != 0, rgb32,
+                                rows == target ? targetStride : 0))
         return;
     stale = rows == target;
     if (f != shown) {
@@ -181,6 +185,19 @@ void Mpeg2Decoder::Impl::convert(const AVFrame* f) {
     havePicture = true;
     black = false;
     pictureType = av_get_picture_type_char(f->pict_type);
+}
+
+void Mpeg2Decoder::Impl::convertEarly(const EarlyRows& next) {
+    early = {};
+    if (!next.rows || !rgb32 || !haveAhead || next.bytesPerLine < qsizetype(next.width) * 4)
+        return;
+    const AVFrame* f = stream.ahead;
+    if ((outWidth > 0 ? outWidth : f->width) != next.width ||
+        (outHeight > 0 ? outHeight : f->height) != next.height)
+        return;
+    if (stream.toRows(f, next.rows, next.width, next.height, scaleFlag != 0, true,
+                      next.bytesPerLine))
+        early = next;
 }
 
 bool Mpeg2Decoder::Impl::fillAhead() {
@@ -230,7 +247,7 @@ Mpeg2Decoder::Mpeg2Decoder() : d(std::make_unique<Impl>()) {}
 Mpeg2Decoder::~Mpeg2Decoder() = default;
 
 qint32 Mpeg2Decoder::OpenMPEG2File(const char* fileName, qint64, qint64) {
-    d->worker.wait();
+    d->sync();
     if (!fileName)
         return -1;
     if (d->openFile(fileName))
@@ -246,7 +263,7 @@ qint32 Mpeg2Decoder::OpenMPEG2File(const char* fileName, qint64, qint64) {
 }
 
 void Mpeg2Decoder::CloseMPEG2File() {
-    d->worker.wait();
+    d->sync();
     d->close();
 }
 
@@ -259,7 +276,7 @@ void Mpeg2Decoder::GetMPEG2FrameInfo(TVideoFrameInfo* info) const {
 }
 
 void Mpeg2Decoder::SetMPEG2PixelFormat(qint32 format) {
-    d->worker.wait();
+    d->sync();
     const bool wanted = format == 2;
     if (wanted == d->rgb32)
         return;
@@ -270,7 +287,7 @@ void Mpeg2Decoder::SetMPEG2PixelFormat(qint32 format) {
 }
 
 void Mpeg2Decoder::SetMPEG2OutputSize(qint32 width, qint32 height) {
-    d->worker.wait();
+    d->sync();
     const bool own = width <= 0 || height <= 0;
     d->outWidth = own ? 0 : width;
     d->outHeight = own ? 0 : height;
@@ -288,16 +305,17 @@ bool Mpeg2Decoder::GetMPEG2FrameInto(uchar* rows, qint32 width, qint32 height,
     d->missedTarget = false;
     const bool got = (again ? d->convertAgain() : d->nextPicture()) != nullptr;
     d->target = nullptr;
+    d->early = {};
     return got && !d->missedTarget;
 }
 
 void Mpeg2Decoder::SetRGBScaleFlag(qint32 flag) {
-    d->worker.wait();
+    d->sync();
     d->scaleFlag = flag != 0 ? 1 : 0;
 }
 
 void Mpeg2Decoder::MPEG2Seek(qint64 offset) {
-    d->worker.wait();
+    d->sync();
     d->seek(offset);
 }
 
@@ -311,14 +329,19 @@ void Mpeg2Decoder::GetMPEG2FileInfo(TVideoFileInfo* info) const {
     info->Position = d->position;
 }
 
-void Mpeg2Decoder::DecodeAhead() {
-    d->worker.wait();
-    if (d->isOpen() && (d->startPending || d->growPending))
-        d->worker.start([impl = d.get()] { impl->settle(); });
+void Mpeg2Decoder::DecodeAhead(uchar* rows, qint32 width, qint32 height, qsizetype bytesPerLine) {
+    d->sync();
+    if (!d->isOpen() || !(d->startPending || d->growPending))
+        return;
+    const Impl::EarlyRows next{rows, width, height, bytesPerLine};
+    d->worker.start([impl = d.get(), next] {
+        impl->settle();
+        impl->convertEarly(next);
+    });
 }
 
 const uchar* Mpeg2Decoder::GetMPEG2Frame() {
-    d->worker.wait();
+    d->sync();
     return d->nextPicture();
 }
 

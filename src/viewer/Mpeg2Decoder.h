@@ -61,8 +61,12 @@ public:
 
     // Starts the decoding that the next picture or position asked for needs, on a thread of its
     // own, so that it runs while the caller shows the picture it has; any later call waits for it
-    // to end. What the decoder hands out stays the same.
-    void DecodeAhead();
+    // to end. What the decoder hands out stays the same. Given 32-bit rows, the next picture is
+    // converted into them there as well, when it has their size; the GetMPEG2FrameInto that
+    // asks for it next in the same rows then only hands it out. The rows must stay untouched
+    // until the next call.
+    void DecodeAhead(uchar* rows = nullptr, qint32 width = 0, qint32 height = 0,
+                     qsizetype bytesPerLine = 0);
 
     // Type of the picture GetMPEG2Frame returned last ('I', 'P', 'B'; '?' when none), for
     // diagnostics and tests.

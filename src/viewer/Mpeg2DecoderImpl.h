@@ -66,6 +66,20 @@ struct Mpeg2Decoder::Impl {
     // The work put off after a picture, done on a thread of its own while the caller shows the
     // picture (see DecodeAhead). Every call into the decoder waits for it first.
     mutable AheadWorker worker;
+    // Rows the picture ahead was converted into on the worker; handed out from there by the
+    // GetMPEG2FrameInto that next asks for it in the same rows. Any other call drops them.
+    struct EarlyRows {
+        uchar* rows = nullptr;
+        int width = 0;
+        int height = 0;
+        qsizetype bytesPerLine = 0;
+    };
+    EarlyRows early;
+    void sync() {
+        worker.wait();
+        early = {};
+    }
+    void convertEarly(const EarlyRows& next);
 
     ~Impl() {
         worker.wait();

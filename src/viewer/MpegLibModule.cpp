@@ -40,9 +40,15 @@ void MpegLibModule::RenderNextFrame(qint64& position) {
     decoder_.GetMPEG2FileInfo(&info);
     position = info.Position;
     DrawFrameBuffer();
-    // Steps and playback ask for the next picture again soon: it is decoded while this one is
-    // drawn.
-    decoder_.DecodeAhead();
+    // Steps and playback ask for the next picture again soon: it is decoded, and converted into
+    // rows that nothing shows, while this one is drawn.
+    if (shown_.isEmpty() || Picture.size() != shown_) {
+        decoder_.DecodeAhead();
+        return;
+    }
+    if (ahead_.size() != shown_ || !ahead_.isDetached())
+        ahead_ = QImage(shown_, QImage::Format_RGB32);
+    decoder_.DecodeAhead(ahead_.bits(), ahead_.width(), ahead_.height(), ahead_.bytesPerLine());
 }
 
 bool MpegLibModule::ApplyShownSize() {
@@ -67,9 +73,18 @@ void MpegLibModule::DrawFrameBuffer() {
     }
     // A picture the window still shows is left to it and the one shown before it, which the window
     // has let go of by now, is filled instead: every step writes into memory already in use.
-    const bool swapped = !Picture.isDetached();
-    if (swapped)
+    // The rows the decoder may have filled ahead come first; the picture shown and the one
+    // before it move behind them.
+    const bool rotated = ahead_.size() == shown_ && ahead_.isDetached();
+    const bool swapped = rotated || !Picture.isDetached();
+    if (rotated) {
+        QImage shown = std::move(Picture);
+        Picture = std::move(ahead_);
+        ahead_ = std::move(spare_);
+        spare_ = std::move(shown);
+    } else if (swapped) {
         std::swap(Picture, spare_);
+    }
     for (bool again = false;; again = true) {
         if (Picture.size() != shown_ || !Picture.isDetached())
             Picture = QImage(shown_, QImage::Format_RGB32);

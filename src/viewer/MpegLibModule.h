@@ -64,6 +64,8 @@ private:
     // false when nothing of its size was written.
     bool Into(QImage& picture, bool again);
 
+    // Rows the decoder's worker may be writing the next picture into: they outlive the decoder.
+    QImage ahead_;
     Mpeg2Decoder decoder_;
     QImage spare_; // the picture before `Picture`, filled next while `Picture` is still shown
     QSize shown_;  // the size the decoder converts to

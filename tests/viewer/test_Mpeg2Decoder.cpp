@@ -189,6 +189,11 @@ TEST(FrameSource, PicturesAndPositions) {
                   QList<qint64>({40, width, height, 1, 24, 0, width * height * 3, 1}));
         const Strings ref = Ffmpeg(name, "bgra");
         EXPECT_EQ(first + Md5(source.Picture.constBits(), source.FrameInfo, 4), ref[0] + ref[1]);
+        // The next ones come in the rows filled while the one before was shown.
+        for (size_t i = 2; i < 8; ++i) {
+            source.RenderNextFrame(position);
+            EXPECT_EQ(Md5(source.Picture.constBits(), source.FrameInfo, 4), ref[i]) << name << i;
+        }
         // Shown at half the size: scaled in the one conversion, as ffmpeg scales; saved whole.
         source.ShownSizeOf = [](QSize stream) { return stream / 2; };
         source.SeekAndRender(0);
