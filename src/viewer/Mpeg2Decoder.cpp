@@ -188,7 +188,7 @@ void Mpeg2Decoder::Impl::convert(const AVFrame* f) {
 }
 
 void Mpeg2Decoder::Impl::convertEarly(const EarlyRows& next) {
-    early = {};
+    // `early` is empty here: DecodeAhead dropped it before starting the worker.
     if (!next.rows || !rgb32 || !haveAhead || next.bytesPerLine < qsizetype(next.width) * 4)
         return;
     const AVFrame* f = stream.ahead;

@@ -71,10 +71,9 @@ void MpegLibModule::DrawFrameBuffer() {
         decoder_.GetMPEG2FrameInfo(&FrameInfo);
         return;
     }
-    // A picture the window still shows is left to it and the one shown before it, which the window
-    // has let go of by now, is filled instead: every step writes into memory already in use.
-    // The rows the decoder may have filled ahead come first; the picture shown and the one
-    // before it move behind them.
+    // Every step writes into memory already in use, never into a picture the window still
+    // shows: first the rows the decoder may have filled ahead (the picture shown and the one
+    // before it move behind them), else the picture before the one shown, let go of by now.
     const bool rotated = ahead_.size() == shown_ && ahead_.isDetached();
     const bool swapped = rotated || !Picture.isDetached();
     if (rotated) {
