@@ -132,15 +132,26 @@ QString EditorSession::DisplayTimecode(const QString& timecode) {
 // ---- Busy stretches -------------------------------------------------------------------------
 
 SessionBusy::SessionBusy(EditorSession& session, const QString& what) : session_(session) {
+    session_.busy_ = this;
     emit session_.busyStarted(what);
 }
 
 SessionBusy::~SessionBusy() {
+    End();
+}
+
+void SessionBusy::End() {
+    if (ended_)
+        return;
+    ended_ = true;
+    if (session_.busy_ == this)
+        session_.busy_ = nullptr;
     emit session_.busyEnded();
 }
 
 void SessionBusy::Progress(qint64 done, qint64 total) {
-    emit session_.busyProgress(done, total);
+    if (!ended_)
+        emit session_.busyProgress(done, total);
 }
 
 void EditorSession::SetPictureArea(QSize area, bool displayAspect) {

@@ -21,6 +21,8 @@ struct ChapterMark {
     int sliderValue = 0;
 };
 
+class SessionBusy;
+
 // The editor's state and work, without a window: where the video stands, its timecode, the
 // chapter lists, the save options, and every step, save and run the editor makes. The editor
 // window shows what the session reports and hands it the user's actions; the unattended run
@@ -213,6 +215,9 @@ private:
     QTimer playTimer_;
     QElapsedTimer playClock_;
     qint64 nextFrameNs_ = 0;
+    // The busy stretch under way, ended by a message shown inside it.
+    SessionBusy* busy_ = nullptr;
+    friend class SessionBusy;
 };
 
 // A busy stretch of the session (a chapter run, a clip): reported to the views while it lasts.
@@ -223,7 +228,10 @@ public:
     SessionBusy(const SessionBusy&) = delete;
     SessionBusy& operator=(const SessionBusy&) = delete;
     void Progress(qint64 done, qint64 total);
+    // Ends the stretch now (before a message, which must not stand under the indicator).
+    void End();
 
 private:
     EditorSession& session_;
+    bool ended_ = false;
 };

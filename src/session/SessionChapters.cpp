@@ -162,7 +162,7 @@ void EditorSession::CreateChaptersAuto(bool byInterval, int value) {
     Marks.clear();
     emit chaptersChanged();
     ReturnTimecode = ShownTimecode;
-    std::optional<SessionBusy> busy(std::in_place, *this, LoadLangString(229));
+    SessionBusy busy(*this, LoadLangString(229));
     SetNoChapter(false);
 
     // The first chapter is the start of the file.
@@ -173,7 +173,7 @@ void EditorSession::CreateChaptersAuto(bool byInterval, int value) {
     // A clip needs its whole length inside the video, an image a second.
     const double tail = Clips ? std::floor(LeadingNumber(ClipSecondsText)) : 1.0;
     const ChapterPlan plan = PlanChapters(g.DurationSeconds, byInterval, value, tail);
-    busy->Progress(1, plan.count);
+    busy.Progress(1, plan.count);
     if (plan.count > 1) {
         // Bytes per interval: the first guess for each chapter's GOP.
         const double bytesPerInterval =
@@ -191,7 +191,7 @@ void EditorSession::CreateChaptersAuto(bool byInterval, int value) {
             // A GOP whose timecode is unknown ("???") can no more be a chapter than a time that
             // cannot be found.
             if (!gop || !ShownTimecodeKnown()) {
-                busy.reset();
+                busy.End();
                 ShowMessage(parent(),
                             LoadLangString(204, {QStringLiteral("|1"), ChapterTimeText(target)}));
                 // The run ends on the last chapter it made, with the decoder open again.
@@ -200,7 +200,7 @@ void EditorSession::CreateChaptersAuto(bool byInterval, int value) {
             }
             SaveCurrent();
             lastChapter = *gop;
-            busy->Progress(i + 1, plan.count);
+            busy.Progress(i + 1, plan.count);
         }
     }
     GoToTimecode(ReturnTimecode);
@@ -222,6 +222,7 @@ void EditorSession::Command_CreateChapters3_Click() {
             break;
         }
         if (!ShownTimecodeKnown()) {
+            busy.End();
             ShowMessage(parent(), LoadLangString(204, {QStringLiteral("|1"), times[i]}));
             AutoRunFailed = true;
             break;

@@ -213,6 +213,8 @@ bool EditorSession::GoToTimecode(const QString& tc) {
     }
 
     auto fail = [&] {
+        if (busy_)
+            busy_->End();
         ShowMessage(parent(), LoadLangString(204, {QStringLiteral("|1"), tc}));
         return false;
     };
