@@ -211,6 +211,11 @@ TEST_F(EditorWindow, Keys) {
     }
     EXPECT_EQ(clicks, 0) << "no key clicks a button";
     EXPECT_TRUE(f->isVisible());
+    // The offset box of a video that starts at 10:00:00 reaches the session.
+    ASSERT_TRUE(f->Check_UseOffset->isVisible());
+    const bool offset = f->Session->UseOffset;
+    f->Check_UseOffset->click();
+    EXPECT_EQ(f->Session->UseOffset, !offset);
 }
 
 // The keys of video tools move as their buttons do, even with the focus on the Save button, and
