@@ -132,6 +132,7 @@ QString EditorSession::DisplayTimecode(const QString& timecode) {
 // ---- Busy stretches -------------------------------------------------------------------------
 
 SessionBusy::SessionBusy(EditorSession& session, const QString& what) : session_(session) {
+    outer_ = session_.busy_;
     session_.busy_ = this;
     emit session_.busyStarted(what);
 }
@@ -145,7 +146,7 @@ void SessionBusy::End() {
         return;
     ended_ = true;
     if (session_.busy_ == this)
-        session_.busy_ = nullptr;
+        session_.busy_ = outer_;
     emit session_.busyEnded();
 }
 

@@ -215,7 +215,7 @@ private:
     QTimer playTimer_;
     QElapsedTimer playClock_;
     qint64 nextFrameNs_ = 0;
-    // The busy stretch under way, ended by a message shown inside it.
+    // The innermost busy stretch under way; a message shown inside ends them all.
     SessionBusy* busy_ = nullptr;
     friend class SessionBusy;
 };
@@ -233,5 +233,6 @@ public:
 
 private:
     EditorSession& session_;
+    SessionBusy* outer_ = nullptr; // a stretch this one runs inside
     bool ended_ = false;
 };

@@ -213,7 +213,7 @@ bool EditorSession::GoToTimecode(const QString& tc) {
     }
 
     auto fail = [&] {
-        if (busy_)
+        while (busy_)
             busy_->End();
         ShowMessage(parent(), LoadLangString(204, {QStringLiteral("|1"), tc}));
         return false;
