@@ -207,6 +207,8 @@ private:
     void AddChapter(const QString& timecode);
     void ShowFileChapters(const QStringList& times);
     void CreateChaptersAuto(bool byInterval, int value);
+    // "Cannot find time": ends every busy stretch first.
+    void TellTimeNotFound(const QString& time);
     void SaveClip(const QString& composed);
     void PlaybackTick();
     void SetCaption(const QString& caption);
@@ -215,7 +217,7 @@ private:
     QTimer playTimer_;
     QElapsedTimer playClock_;
     qint64 nextFrameNs_ = 0;
-    // The innermost busy stretch under way; a message shown inside ends them all.
+    // The innermost busy stretch under way.
     SessionBusy* busy_ = nullptr;
     friend class SessionBusy;
 };
@@ -228,7 +230,7 @@ public:
     SessionBusy(const SessionBusy&) = delete;
     SessionBusy& operator=(const SessionBusy&) = delete;
     void Progress(qint64 done, qint64 total);
-    // Ends the stretch now (before a message, which must not stand under the indicator).
+    // Ends the stretch now, before the destructor would.
     void End();
 
 private:

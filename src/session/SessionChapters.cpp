@@ -191,9 +191,7 @@ void EditorSession::CreateChaptersAuto(bool byInterval, int value) {
             // A GOP whose timecode is unknown ("???") can no more be a chapter than a time that
             // cannot be found.
             if (!gop || !ShownTimecodeKnown()) {
-                busy.End();
-                ShowMessage(parent(),
-                            LoadLangString(204, {QStringLiteral("|1"), ChapterTimeText(target)}));
+                TellTimeNotFound(ChapterTimeText(target));
                 // The run ends on the last chapter it made, with the decoder open again.
                 FinalPositioning(lastChapter.pos, lastChapter.text, lastChapter.raw);
                 return;
@@ -222,8 +220,7 @@ void EditorSession::Command_CreateChapters3_Click() {
             break;
         }
         if (!ShownTimecodeKnown()) {
-            busy.End();
-            ShowMessage(parent(), LoadLangString(204, {QStringLiteral("|1"), times[i]}));
+            TellTimeNotFound(times[i]);
             AutoRunFailed = true;
             break;
         }

@@ -203,6 +203,13 @@ GopLocatorInput EditorSession::LocatorInput() {
     return input;
 }
 
+void EditorSession::TellTimeNotFound(const QString& time) {
+    // The message ends a run: it must not stand under the run's busy indicator.
+    while (busy_)
+        busy_->End();
+    ShowMessage(parent(), LoadLangString(204, {QStringLiteral("|1"), time}));
+}
+
 bool EditorSession::GoToTimecode(const QString& tc) {
     const double T = TargetDays(tc);
     const double D = g.DurationSeconds / SecondsPerDay;
@@ -213,9 +220,7 @@ bool EditorSession::GoToTimecode(const QString& tc) {
     }
 
     auto fail = [&] {
-        while (busy_)
-            busy_->End();
-        ShowMessage(parent(), LoadLangString(204, {QStringLiteral("|1"), tc}));
+        TellTimeNotFound(tc);
         return false;
     };
 
