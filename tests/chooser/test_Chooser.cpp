@@ -304,6 +304,7 @@ TEST_F(ChooserTest, DroppedVideosOpenTheEditor) {
         if (enter.isAccepted())
             QCoreApplication::sendEvent(&chooser, &dropped);
         QTest::qWait(50);
+        EXPECT_EQ(dropped.isAccepted(), enter.isAccepted());
         return enter.isAccepted();
     };
     EXPECT_FALSE(drop({QUrl(u"https://example.org/b.m2v"_qs)}));
