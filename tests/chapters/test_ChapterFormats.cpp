@@ -24,7 +24,7 @@ TEST(ChapterFormats, EachFormatWritesTheMarksAndReadsThemBack) {
                                     u"01:02:05.000"_qs};
     const struct {
         ChapterFormat format;
-        QList<QByteArray> lines; // the whole text, or for the XML formats lines it holds
+        QList<QByteArray> lines; // the whole text, or for the XML formats whole lines it holds
         bool whole;
         QStringList readBack;
     } rows[] = {
@@ -69,7 +69,7 @@ TEST(ChapterFormats, EachFormatWritesTheMarksAndReadsThemBack) {
             EXPECT_EQ(bytes, row.lines.join('\n') + '\n');
         } else {
             for (const QByteArray& line : row.lines)
-                EXPECT_TRUE(bytes.contains(line)) << line.constData();
+                EXPECT_TRUE(bytes.contains(line + '\n')) << line.constData();
         }
         EXPECT_EQ(ReadChapterFile(bytes).entries, row.readBack);
     }
