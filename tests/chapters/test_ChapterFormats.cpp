@@ -24,7 +24,7 @@ TEST(ChapterFormats, EachFormatWritesTheMarksAndReadsThemBack) {
                                     u"01:02:05.000"_qs};
     const struct {
         ChapterFormat format;
-        QList<QByteArray> lines; // the whole text, or for the XML formats whole lines it holds
+        QList<QByteArray> lines; // the whole text, or for the XML formats line ends it holds
         bool whole;
         QStringList readBack;
     } rows[] = {
