@@ -30,6 +30,19 @@ Strings Ffmpeg(const char* name, const char* format = "bgr24", bool stretch = tr
     return lines;
 }
 
+// ffprobe's byte offset of the packet each picture comes from, in the order they are shown.
+std::vector<qint64> PacketOffsets(const char* name) {
+    QProcess run;
+    run.start("ffprobe", {"-v", "error", "-select_streams", "v:0", "-show_entries", "frame=pkt_pos",
+                          "-of", "csv=p=0", TestVideo(name)});
+    run.waitForFinished(300000);
+    std::vector<qint64> offsets;
+    for (const QByteArray& line : run.readAllStandardOutput().split('\n'))
+        if (!line.trimmed().isEmpty())
+            offsets.push_back(line.split(',').at(0).toLongLong());
+    return offsets;
+}
+
 // MD5 of a picture as top-down rows; 24-bit pictures come last row first.
 std::string Md5(const uchar* bytes, const TVideoFrameInfo& size, int pixel = 3) {
     QCryptographicHash hash(QCryptographicHash::Md5);
@@ -82,9 +95,10 @@ void ExpectReopenedLikeNew(Mpeg2Decoder& kept, const QString& path, qint64 targe
     EXPECT_EQ(traces[0], traces[1]) << path.toStdString() << " at " << target << " round " << round;
 }
 
-// Every picture as ffmpeg decodes it, the position growing before each and standing still after
-// the last; a seek to a GOP header (in a program stream also 256 bytes before it) gives its
-// I-picture, the position in that GOP; a reopen and a seek anywhere show what a new decoder shows.
+// Every picture as ffmpeg decodes it, the position growing before each, at the picture's own
+// packet or beyond after it and standing still after the last; a seek to a GOP header (in a program
+// stream also 256 bytes before it) gives its I-picture, the position in that GOP; a reopen and a
+// seek anywhere show what a new decoder shows.
 TEST_F(Decoder, EveryVideoAsFfmpegDecodesIt) {
     QRandomGenerator random(4711);
     const char* const names[] = {"pal.m2v",  "pal.m2v",   "pal.mpg",  "pal_dvd.vob", "ntsc_df.mpg",
@@ -93,6 +107,7 @@ TEST_F(Decoder, EveryVideoAsFfmpegDecodesIt) {
         const char* name = names[row];
         const bool stretch = row > 0; // pal.m2v first without
         const Strings ref = Ffmpeg(name, "bgr24", stretch);
+        const std::vector<qint64> packets = PacketOffsets(name);
         std::string types; // the decoder's picture types: I and P only in ponly.vob
         Mpeg2Decoder decoder;
         TVideoFrameInfo info;
@@ -105,6 +120,8 @@ TEST_F(Decoder, EveryVideoAsFfmpegDecodesIt) {
             position = PositionOf(decoder);
             ASSERT_EQ(Md5(decoder.GetMPEG2Frame(), info), ref[i]) << name << i << stretch;
             types += decoder.LastPictureType();
+            // After a picture the position stands at its own packet or beyond.
+            EXPECT_GE(PositionOf(decoder), packets.at(i)) << name << i;
         }
         EXPECT_EQ(types.find('B') == std::string::npos, row == 6) << name;
         EXPECT_EQ(Md5(decoder.GetMPEG2Frame(), info) + std::to_string(PositionOf(decoder)),
