@@ -101,9 +101,10 @@ void ExpectReopenedLikeNew(Mpeg2Decoder& kept, const QString& path, qint64 targe
 // seek anywhere show what a new decoder shows.
 TEST_F(Decoder, EveryVideoAsFfmpegDecodesIt) {
     QRandomGenerator random(4711);
-    const char* const names[] = {"pal.m2v",  "pal.m2v",   "pal.mpg",  "pal_dvd.vob", "ntsc_df.mpg",
-                                 "wide.mpg", "ponly.vob", "film.m2v", "oneseq.m2v",  "mpeg1.mpg"};
-    for (int row = 0; row < 10; ++row) {
+    const char* const names[] = {"pal.m2v",     "pal.m2v",   "pal.mpg",   "pal_dvd.vob",
+                                 "ntsc_df.mpg", "wide.mpg",  "ponly.vob", "film.m2v",
+                                 "oneseq.m2v",  "mpeg1.mpg", "pal422.m2v"};
+    for (int row = 0; row < int(std::size(names)); ++row) {
         const char* name = names[row];
         const bool stretch = row > 0; // pal.m2v first without
         const Strings ref = Ffmpeg(name, "bgr24", stretch);
