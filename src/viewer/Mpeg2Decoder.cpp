@@ -168,12 +168,8 @@ void Mpeg2Decoder::Impl::convert(const AVFrame* f) {
     width = f->width;
     height = f->height;
     uchar* rows = rowsFor();
-    // The picture ahead may be in the target's rows already (see convertEarly).
-    const bool done = f == stream.ahead && rows == target && early.rows == target &&
-                      early.bytesPerLine == targetStride && early.width == rowsWidth() &&
-                      early.height == rowsHeight();
-    if (!done && !stream.toRows(f, rows, rowsWidth(), rowsHeight(), scaleFlag != 0, rgb32,
-                                rows == target ? targetStride : 0))
+    if (!stream.toRows(f, rows, rowsWidth(), rowsHeight(), scaleFlag != 0, rgb32,
+                       rows == target ? targetStride : 0))
         return;
     stale = rows == target;
     if (f != shown) {
@@ -187,19 +183,6 @@ void Mpeg2Decoder::Impl::convert(const AVFrame* f) {
     pictureType = av_get_picture_type_char(f->pict_type);
 }
 
-void Mpeg2Decoder::Impl::convertEarly(const EarlyRows& next) {
-    // `early` is empty here: DecodeAhead dropped it before starting the worker.
-    if (!next.rows || !rgb32 || !haveAhead || next.bytesPerLine < qsizetype(next.width) * 4)
-        return;
-    const AVFrame* f = stream.ahead;
-    if ((outWidth > 0 ? outWidth : f->width) != next.width ||
-        (outHeight > 0 ? outHeight : f->height) != next.height)
-        return;
-    if (stream.toRows(f, next.rows, next.width, next.height, scaleFlag != 0, true,
-                      next.bytesPerLine))
-        early = next;
-}
-
 bool Mpeg2Decoder::Impl::fillAhead() {
     if (haveAhead)
         return true;
@@ -211,18 +194,24 @@ bool Mpeg2Decoder::Impl::fillAhead() {
     return true;
 }
 
-const uchar* Mpeg2Decoder::Impl::nextPicture() {
+const uchar* Mpeg2Decoder::Impl::nextPicture(bool thenDecodeAhead) {
     if (isOpen()) {
         settle();
         if (fillAhead()) {
             AVFrame* ahead = stream.ahead;
             shownPos = ahead->pts == AV_NOPTS_VALUE ? 0 : ahead->pts;
-            convert(ahead);
-            av_frame_unref(ahead);
+            // The picture leaves the decoder's buffers before the decoding ahead refills them.
+            if (!shown)
+                shown = av_frame_alloc();
+            av_frame_unref(shown);
+            av_frame_move_ref(shown, ahead);
             haveAhead = false;
             // The position moves on only while another picture follows, so that it stands still
             // once the last picture has been handed out.
             growPending = true;
+            if (thenDecodeAhead)
+                decodeAhead();
+            convert(shown);
             return stale ? target : picture.data();
         }
     }
@@ -268,7 +257,9 @@ void Mpeg2Decoder::CloseMPEG2File() {
 }
 
 void Mpeg2Decoder::GetMPEG2FrameInfo(TVideoFrameInfo* info) const {
-    d->worker.wait();
+    // The size is the picture's, which the decoding ahead leaves alone.
+    if (d->aheadMayResize)
+        d->worker.wait();
     if (!info)
         return;
     info->Width = d->width;
@@ -294,7 +285,7 @@ void Mpeg2Decoder::SetMPEG2OutputSize(qint32 width, qint32 height) {
 }
 
 bool Mpeg2Decoder::GetMPEG2FrameInto(uchar* rows, qint32 width, qint32 height,
-                                     qsizetype bytesPerLine, bool again) {
+                                     qsizetype bytesPerLine, Into what) {
     d->worker.wait();
     if (!d->rgb32 || !rows || bytesPerLine < qsizetype(width) * 4)
         return false;
@@ -303,9 +294,10 @@ bool Mpeg2Decoder::GetMPEG2FrameInto(uchar* rows, qint32 width, qint32 height,
     d->targetHeight = height;
     d->targetStride = bytesPerLine;
     d->missedTarget = false;
-    const bool got = (again ? d->convertAgain() : d->nextPicture()) != nullptr;
+    const bool got =
+        (what == Into::Again ? d->convertAgain()
+                             : d->nextPicture(what == Into::NextAndDecodeAhead)) != nullptr;
     d->target = nullptr;
-    d->early = {};
     return got && !d->missedTarget;
 }
 
@@ -329,15 +321,9 @@ void Mpeg2Decoder::GetMPEG2FileInfo(TVideoFileInfo* info) const {
     info->Position = d->position;
 }
 
-void Mpeg2Decoder::DecodeAhead(uchar* rows, qint32 width, qint32 height, qsizetype bytesPerLine) {
+void Mpeg2Decoder::DecodeAhead() {
     d->sync();
-    if (!d->isOpen() || !(d->startPending || d->growPending))
-        return;
-    const Impl::EarlyRows next{rows, width, height, bytesPerLine};
-    d->worker.start([impl = d.get(), next] {
-        impl->settle();
-        impl->convertEarly(next);
-    });
+    d->decodeAhead();
 }
 
 const uchar* Mpeg2Decoder::GetMPEG2Frame() {

@@ -51,22 +51,22 @@ public:
     // The next picture; valid until the next call into the decoder. Null when nothing can be
     // shown (no file, or a file whose picture size is unknown).
     const uchar* GetMPEG2Frame();
+    // What GetMPEG2FrameInto writes: the next picture; the next picture, with the decoding
+    // after it started at once (as DecodeAhead does) so that it runs while this one is converted
+    // and shown; or the picture handed out last, converted again at the output size now set.
+    enum class Into { Next, NextAndDecodeAhead, Again };
     // GetMPEG2Frame for the 32-bit pixel format, the picture written straight into the caller's
-    // `width` x `height` rows, `bytesPerLine` apart; with `again` the picture handed out last,
-    // converted again at the output size now set. False when nothing was written: no picture to
+    // `width` x `height` rows, `bytesPerLine` apart. False when nothing was written: no picture to
     // show, the 24-bit format, or a picture of another size (the stream changed size;
     // GetMPEG2FrameInfo tells the new one).
     bool GetMPEG2FrameInto(uchar* rows, qint32 width, qint32 height, qsizetype bytesPerLine,
-                           bool again = false);
+                           Into what = Into::Next);
 
     // Starts the decoding that the next picture or position asked for needs, on a thread of its
     // own, so that it runs while the caller shows the picture it has; any later call waits for it
-    // to end. What the decoder hands out stays the same. Given 32-bit rows, the next picture is
-    // converted into them there as well, when it has their size; the GetMPEG2FrameInto that
-    // asks for it next in the same rows then only hands it out. The rows must stay untouched
-    // until the next call.
-    void DecodeAhead(uchar* rows = nullptr, qint32 width = 0, qint32 height = 0,
-                     qsizetype bytesPerLine = 0);
+    // to end (GetMPEG2FrameInfo only where it may change the size). What the decoder hands out
+    // stays the same.
+    void DecodeAhead();
 
     // Type of the picture GetMPEG2Frame returned last ('I', 'P', 'B'; '?' when none), for
     // diagnostics and tests.

@@ -63,23 +63,21 @@ struct Mpeg2Decoder::Impl {
     bool growPending = false;
     qint64 shownPos = 0;
 
-    // The work put off after a picture, done on a thread of its own while the caller shows the
-    // picture (see DecodeAhead). Every call into the decoder waits for it first.
+    // The work put off after a picture, done on a thread of its own while the caller converts
+    // and shows the picture (see DecodeAhead). It touches the demuxer, the video decoder and the
+    // position only, never the converter or the picture handed out. Every call into the decoder
+    // waits for it first.
     mutable AheadWorker worker;
-    // Rows the picture ahead was converted into on the worker; handed out from there by the
-    // GetMPEG2FrameInto that next asks for it in the same rows. Any other call drops them.
-    struct EarlyRows {
-        uchar* rows = nullptr;
-        int width = 0;
-        int height = 0;
-        qsizetype bytesPerLine = 0;
-    };
-    EarlyRows early;
-    void sync() {
-        worker.wait();
-        early = {};
+    void sync() { worker.wait(); }
+    // The work started last may change the picture size: only the seek to the start put off
+    // after an open (it shows the last picture when nothing follows the start).
+    bool aheadMayResize = false;
+    void decodeAhead() {
+        if (!isOpen() || !(startPending || growPending))
+            return;
+        aheadMayResize = startPending;
+        worker.start([this] { settle(); });
     }
-    void convertEarly(const EarlyRows& next);
 
     ~Impl() {
         worker.wait();
@@ -100,7 +98,7 @@ struct Mpeg2Decoder::Impl {
     bool openFile(const char* fileName);
     void seek(qint64 offset);
     void settle();
-    const uchar* nextPicture();
+    const uchar* nextPicture(bool thenDecodeAhead = false);
     const uchar* convertAgain();
 
     bool decodeNext();

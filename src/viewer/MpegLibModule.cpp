@@ -31,7 +31,7 @@ void MpegLibModule::SeekAndRender(qint64 position) {
     decoder_.MPEG2Seek(position);
     TVideoFileInfo info;
     decoder_.GetMPEG2FileInfo(&info);
-    DrawFrameBuffer();
+    DrawFrameBuffer(false);
     DecoderPos = info.Position;
 }
 
@@ -39,16 +39,9 @@ void MpegLibModule::RenderNextFrame(qint64& position) {
     TVideoFileInfo info;
     decoder_.GetMPEG2FileInfo(&info);
     position = info.Position;
-    DrawFrameBuffer();
-    // Steps and playback ask for the next picture again soon: it is decoded, and converted into
-    // rows that nothing shows, while this one is drawn.
-    if (shown_.isEmpty() || Picture.size() != shown_) {
-        decoder_.DecodeAhead();
-        return;
-    }
-    if (ahead_.size() != shown_ || !ahead_.isDetached())
-        ahead_ = QImage(shown_, QImage::Format_RGB32);
-    decoder_.DecodeAhead(ahead_.bits(), ahead_.width(), ahead_.height(), ahead_.bytesPerLine());
+    // Steps and playback ask for the next picture again soon: it is decoded while this one is
+    // converted and drawn.
+    DrawFrameBuffer(true);
 }
 
 bool MpegLibModule::ApplyShownSize() {
@@ -62,32 +55,28 @@ bool MpegLibModule::ApplyShownSize() {
     return true;
 }
 
-void MpegLibModule::DrawFrameBuffer() {
+void MpegLibModule::DrawFrameBuffer(bool decodeAhead) {
     decoder_.GetMPEG2FrameInfo(&FrameInfo);
     const bool sizeFits = BuildBitmapHeader(FrameInfo.Width, FrameInfo.Height, FrameBitmapHeader);
     ApplyShownSize();
     if (!sizeFits || shown_.isEmpty()) {
         decoder_.GetMPEG2Frame();
         decoder_.GetMPEG2FrameInfo(&FrameInfo);
+        if (decodeAhead)
+            decoder_.DecodeAhead();
         return;
     }
     // Every step writes into memory already in use, never into a picture the window still
-    // shows: first the rows the decoder may have filled ahead (the picture shown and the one
-    // before it move behind them), else the picture before the one shown, let go of by now.
-    const bool rotated = ahead_.size() == shown_ && ahead_.isDetached();
-    const bool swapped = rotated || !Picture.isDetached();
-    if (rotated) {
-        QImage shown = std::move(Picture);
-        Picture = std::move(ahead_);
-        ahead_ = std::move(spare_);
-        spare_ = std::move(shown);
-    } else if (swapped) {
+    // shows: the picture before the one shown, let go of by now.
+    const bool swapped = !Picture.isDetached();
+    if (swapped)
         std::swap(Picture, spare_);
-    }
     for (bool again = false;; again = true) {
         if (Picture.size() != shown_ || !Picture.isDetached())
             Picture = QImage(shown_, QImage::Format_RGB32);
-        const bool got = Into(Picture, again);
+        const bool got = Into(Picture, again         ? Mpeg2Decoder::Into::Again
+                                       : decodeAhead ? Mpeg2Decoder::Into::NextAndDecodeAhead
+                                                     : Mpeg2Decoder::Into::Next);
         // The decoder may have met a new picture size while decoding: converted again to fit.
         decoder_.GetMPEG2FrameInfo(&FrameInfo);
         if (ApplyShownSize() && !shown_.isEmpty())
@@ -98,16 +87,16 @@ void MpegLibModule::DrawFrameBuffer() {
     }
 }
 
-bool MpegLibModule::Into(QImage& picture, bool again) {
+bool MpegLibModule::Into(QImage& picture, Mpeg2Decoder::Into what) {
     return decoder_.GetMPEG2FrameInto(picture.bits(), picture.width(), picture.height(),
-                                      picture.bytesPerLine(), again);
+                                      picture.bytesPerLine(), what);
 }
 
 void MpegLibModule::Redraw() {
     if (Picture.isNull() || !ApplyShownSize() || shown_.isEmpty())
         return;
     QImage picture(shown_, QImage::Format_RGB32);
-    if (Into(picture, true))
+    if (Into(picture, Mpeg2Decoder::Into::Again))
         Picture = picture;
 }
 
@@ -117,7 +106,7 @@ QImage MpegLibModule::StreamPicture() {
         return Picture;
     decoder_.SetMPEG2OutputSize(0, 0);
     QImage picture(stream, QImage::Format_RGB32);
-    if (!Into(picture, true))
+    if (!Into(picture, Mpeg2Decoder::Into::Again))
         picture = QImage();
     decoder_.SetMPEG2OutputSize(shown_.width(), shown_.height());
     return picture;

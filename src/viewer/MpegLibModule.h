@@ -56,16 +56,14 @@ public:
     Mpeg2Decoder& decoder() { return decoder_; }
 
 private:
-    void DrawFrameBuffer();
+    // The next picture into `Picture`; with `decodeAhead` the decoding after it is started first.
+    void DrawFrameBuffer(bool decodeAhead);
     // Hands the decoder the size ShownSizeOf gives for the current stream size; true when it
     // changed.
     bool ApplyShownSize();
-    // The decoder's next picture (or with `again` the last one again) written into `picture`;
-    // false when nothing of its size was written.
-    bool Into(QImage& picture, bool again);
+    // The decoder's picture written into `picture`; false when nothing of its size was written.
+    bool Into(QImage& picture, Mpeg2Decoder::Into what);
 
-    // Rows the decoder's worker may be writing the next picture into: they outlive the decoder.
-    QImage ahead_;
     Mpeg2Decoder decoder_;
     QImage spare_; // the picture before `Picture`, filled next while `Picture` is still shown
     QSize shown_;  // the size the decoder converts to
