@@ -236,7 +236,7 @@ Mpeg2Decoder::Mpeg2Decoder() : d(std::make_unique<Impl>()) {}
 Mpeg2Decoder::~Mpeg2Decoder() = default;
 
 qint32 Mpeg2Decoder::OpenMPEG2File(const char* fileName, qint64, qint64) {
-    d->sync();
+    d->worker.wait();
     if (!fileName)
         return -1;
     if (d->openFile(fileName))
@@ -252,7 +252,7 @@ qint32 Mpeg2Decoder::OpenMPEG2File(const char* fileName, qint64, qint64) {
 }
 
 void Mpeg2Decoder::CloseMPEG2File() {
-    d->sync();
+    d->worker.wait();
     d->close();
 }
 
@@ -267,7 +267,7 @@ void Mpeg2Decoder::GetMPEG2FrameInfo(TVideoFrameInfo* info) const {
 }
 
 void Mpeg2Decoder::SetMPEG2PixelFormat(qint32 format) {
-    d->sync();
+    d->worker.wait();
     const bool wanted = format == 2;
     if (wanted == d->rgb32)
         return;
@@ -278,7 +278,7 @@ void Mpeg2Decoder::SetMPEG2PixelFormat(qint32 format) {
 }
 
 void Mpeg2Decoder::SetMPEG2OutputSize(qint32 width, qint32 height) {
-    d->sync();
+    d->worker.wait();
     const bool own = width <= 0 || height <= 0;
     d->outWidth = own ? 0 : width;
     d->outHeight = own ? 0 : height;
@@ -302,12 +302,12 @@ bool Mpeg2Decoder::GetMPEG2FrameInto(uchar* rows, qint32 width, qint32 height,
 }
 
 void Mpeg2Decoder::SetRGBScaleFlag(qint32 flag) {
-    d->sync();
+    d->worker.wait();
     d->scaleFlag = flag != 0 ? 1 : 0;
 }
 
 void Mpeg2Decoder::MPEG2Seek(qint64 offset) {
-    d->sync();
+    d->worker.wait();
     d->seek(offset);
 }
 
@@ -322,12 +322,12 @@ void Mpeg2Decoder::GetMPEG2FileInfo(TVideoFileInfo* info) const {
 }
 
 void Mpeg2Decoder::DecodeAhead() {
-    d->sync();
+    d->worker.wait();
     d->decodeAhead();
 }
 
 const uchar* Mpeg2Decoder::GetMPEG2Frame() {
-    d->sync();
+    d->worker.wait();
     return d->nextPicture();
 }
 

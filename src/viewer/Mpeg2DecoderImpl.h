@@ -66,9 +66,8 @@ struct Mpeg2Decoder::Impl {
     // The work put off after a picture, done on a thread of its own while the caller converts
     // and shows the picture (see DecodeAhead). It touches the demuxer, the video decoder and the
     // position only, never the converter or the picture handed out. Every call into the decoder
-    // waits for it first.
+    // waits for it first (GetMPEG2FrameInfo only where it may change the size).
     mutable AheadWorker worker;
-    void sync() { worker.wait(); }
     // The work started last may change the picture size: only the seek to the start put off
     // after an open (it shows the last picture when nothing follows the start).
     bool aheadMayResize = false;
