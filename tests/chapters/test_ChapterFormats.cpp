@@ -75,47 +75,4 @@ TEST(ChapterFormats, EachFormatWritesTheMarksAndReadsThemBack) {
     }
 }
 
-// Files of other tools: the times they hold, or refused when broken. Matroska chapters give the
-// first edition's times only; an ffmetadata time base that is no positive fraction is passed
-// over for the default of nanoseconds.
-TEST(ChapterFormats, FilesOfOtherToolsAreReadOrRefused) {
-    const auto edition = [](const char* start) {
-        return QByteArray("<EditionEntry><ChapterAtom><ChapterTimeStart>") + start +
-               "</ChapterTimeStart></ChapterAtom></EditionEntry>";
-    };
-    const QByteArray xml =
-        "<?xml version=\"1.0\"?>\n<Chapters>" + edition("00:00:05.000000000") + "</Chapters>\n";
-    const QByteArray project = "<dvdauthor><vmgm/><titleset><titles><pgc><vob file=\"a.vob\" "
-                               "chapters=\"0,0:05.000\"/></pgc></titles></titleset></dvdauthor>";
-    const QByteArray ff = ";FFMETADATA1\n[CHAPTER]\nTIMEBASE=";
-    const QStringList at5{"00:00:00.000", "00:00:05.000"}, at7{"00:00:00.000", "00:00:07.500"},
-        refused;
-    const struct {
-        QByteArray bytes;
-        QStringList entries;
-    } rows[] = {
-        // clang-format off
-        {xml, at5}, {xml.left(xml.size() - 30), refused}, {project, at5}, {project.left(60), refused},
-        {"<?xml version=\"1.0\"?><Chapters>" + edition("00:00:05.000") + edition("00:02:00.000") + "</Chapters>", at5},
-        {"<?xml version=\"1.0\"?><Chapters><Other>" + edition("00:01:00.000") + "</Other></Chapters>", refused},
-        {";FFMETADATA1\ntitle=x\n", refused}, {"CHAPTER01=xx\nCHAPTER01NAME=a\n", refused},
-        {ff + "1/1000\nSTART=7500\nEND=9000\n", at7},
-        {ff + "1/1000/3\nSTART=7500000000\n", at7}, {ff + "0/1000\nSTART=7500000000\n", at7},
-        {ff + "1/0\nSTART=7500000000\n", at7}, {ff + "-1/-1000\nSTART=7500000000\n", at7},
-        {RandomBytes(100000, 99), refused},
-        // clang-format on
-    };
-    for (const auto& r : rows) {
-        const ChapterTextResult result = ReadChapterFile(r.bytes);
-        EXPECT_EQ(result.accepted && !result.entries.isEmpty() ? result.entries : refused,
-                  r.entries)
-            << r.bytes.left(60).constData();
-    }
-    EXPECT_EQ(RecognizeChapterFile(xml), ChapterFormat::MatroskaXml);
-    QByteArray bytes = xml + QByteArray(ChapterFileReadLimit, ' ');
-    QBuffer huge(&bytes);
-    ASSERT_TRUE(huge.open(QIODevice::ReadOnly));
-    EXPECT_FALSE(ReadChapterFile(huge).accepted) << "a file over the limit";
-}
-
 } // namespace

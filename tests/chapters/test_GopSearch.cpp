@@ -99,32 +99,6 @@ TEST_F(GopSearch, SearchesTakeTheHeaderTheirWindowNames) {
         EXPECT_EQ(ReadFirstGopTimecode(path, 25, false), SecondText(second)) << path.toStdString();
 }
 
-// Target, probe position, exact text, last GOP; the GOP Nearest and Chapter find in L (-1: none;
-// GOP 15 has no known time): guesses until within 2 s, then GOP by GOP, Nearest taking the
-// closest met, Chapter the first at or after the target going forward, at or before it going back.
-TEST_F(GopSearch, LocatorWalksToTheGopOfATime) {
-    const qint64 last = HeaderPos('L', 29);
-    const std::tuple<double, double, const char*, qint64, int, int> rows[] = {
-        {20.9, 0, "", last, 21, 21},          {10.4, 1e6, "", last, 10, 11},
-        {9.6, 1.05e6, "", last, 10, 9},       {29.5, 2.95e6, "", last, 29, 29},
-        {29.5, 2.95e6, "", last + 1, 29, -1}, {12.3, 1.25e6, "00:00:12.000", last, 12, 12},
-        {12.3, 1.25e6, "", last, 12, 13},     {14.6, 1.45e6, "", last, 14, -1},
-        {0.3, NAN, "", last, 0, 1},           {29.2, 1e12, "", last, 29, 29}};
-    const auto display = [](const QString& raw) { return raw == "00:00:15.000" ? "???" : raw; };
-    for (const auto& [target, probe, exact, lastGop, nearest, chapter] : rows) {
-        for (const auto& [choice, k] :
-             {std::pair{GopChoice::Nearest, nearest}, {GopChoice::Chapter, chapter}}) {
-            const auto found =
-                LocateGop({Context('L'), 30, lastGop, display}, target, probe, choice, exact);
-            EXPECT_EQ(found ? found->pos : -1, k < 0 ? -1 : k * 100000 + 51)
-                << target << " " << int(choice);
-            EXPECT_TRUE(!found || std::abs(found->d - (exact[0] ? 0 : target - k)) < 1e-9)
-                << target;
-        }
-    }
-    EXPECT_FALSE(LocateGop({Context('x'), 30, 0, display}, 5, 1000, GopChoice::Nearest));
-}
-
 // GOP n of the 25 fps test videos starts at picture 12n - 2 (its two B-pictures come first).
 QString NthGopText(qsizetype n) {
     return QTime(0, 0).addMSecs(n == 0 ? 0 : int(12 * n - 2) * 40).toString("hh:mm:ss.zzz");

@@ -1,7 +1,6 @@
 #include "chooser/ChooserWindow.h"
 #include "editor/MpegLibForm.h"
 #include "editor/Twips.h"
-#include "shell/CommandLine.h"
 #include "shell/GlobalVars.h"
 #include "shell/LangStrings.h"
 #include "support/MessageRecorder.h"
@@ -9,20 +8,14 @@
 #include "support/TestSupport.h"
 #include "viewer/MpegLibModule.h"
 
-#include <QComboBox>
 #include <QDir>
-#include <QDragEnterEvent>
-#include <QFileSystemModel>
 #include <QLabel>
 #include <QListView>
 #include <QListWidget>
-#include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QStorageInfo>
 #include <QTest>
 #include <QTimer>
-#include <QTreeView>
 #include <gtest/gtest.h>
 
 void PrintTo(const QString& text, std::ostream* out) {
@@ -108,37 +101,6 @@ protected:
     MessageRecorder messages;
 };
 
-TEST_F(ChooserTest, ListsTheVideoFilesOfTheChosenFolderAndDrive) {
-    ASSERT_TRUE(QFile::copy(TestVideo(u"pal.m2v"_qs), Path(u"e.mpg/x.MPV"_qs)));
-    frmTest chooser;
-    StartOn(chooser, folder, videos);
-    // The folder list shows where the files come from, however deep it lies.
-    auto* folders = qobject_cast<QFileSystemModel*>(chooser.Dir1->model());
-    const QModelIndex current = chooser.Dir1->currentIndex();
-    EXPECT_EQ(folders->filePath(current), folder);
-    const QRect view = chooser.Dir1->viewport()->rect();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return view.contains(chooser.Dir1->visualRect(current)); },
-                                Patience));
-
-    // The user picks a subfolder; a folder that is not there changes nothing.
-    const QModelIndex sub = folders->index(Path(u"e.mpg"_qs));
-    chooser.Dir1->scrollTo(sub);
-    QTest::mouseClick(chooser.Dir1->viewport(), Qt::LeftButton, {},
-                      chooser.Dir1->visualRect(sub).center());
-    chooser.SetDir1Path(Path(u"gone"_qs));
-    EXPECT_EQ(chooser.Dir1Path(), Path(u"e.mpg"_qs));
-    EXPECT_EQ(chooser.File1Path(), Path(u"e.mpg"_qs));
-    EXPECT_TRUE(
-        QTest::qWaitFor([&] { return ListedFiles(chooser) == QStringList{"x.MPV"}; }, Patience));
-
-    // The drive list holds the volume of the folder; choosing a drive shows its root.
-    const QString root = QStorageInfo(folder).rootPath();
-    EXPECT_EQ(chooser.Drive1->currentData().toString(), root);
-    chooser.Drive1_Change();
-    EXPECT_EQ(chooser.Dir1Path(), root);
-    EXPECT_EQ(chooser.File1Path(), root);
-}
-
 // A click reports on a file; only MPEG-2 opens the editor, and only the button tells the user of
 // other types. An editor that refuses the video ends the program, and so does Quit.
 TEST_F(ChooserTest, ClicksAndButtonsReportOpenTheEditorOrEnd) {
@@ -202,42 +164,6 @@ TEST_F(ChooserTest, ClicksAndButtonsReportOpenTheEditorOrEnd) {
     }
 }
 
-TEST_F(ChooserTest, CommandLineStartOpensTheEditorAndClosesAfterIt) {
-    // Options after the video count only behind an output folder.
-    const QString outdir = u"/outdir="_qs + folder;
-    const struct {
-        const char* video;
-        QStringList options;
-        bool editor;
-        bool noHeader; // the label tells the error instead of showing the report
-        QStringList messages;
-    } cases[] = {
-        {"b.m2v", {}, true, false, {}},
-        {"a.MPG", {outdir}, false, false, {LoadLangString(1000, 200)}},
-        {"c.VOB", {outdir, u"/clips=\"5\""_qs}, false, true, {LoadLangString(1000, 201)}},
-    };
-    for (const auto& c : cases) {
-        const QStringList arguments = QStringList{Path(c.video)} + c.options;
-        SCOPED_TRACE(CommandLineText(arguments).toStdString());
-        GlobalVars() = Global_var_module{};
-        frmTest chooser;
-        EditorWatcher editors;
-        ASSERT_TRUE(chooser.Form_Load(arguments));
-        EXPECT_EQ(chooser.Dir1Path(), folder) << "the lists start at the video's folder";
-        chooser.show();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !chooser.isVisible(); }, Patience));
-
-        EXPECT_EQ(editors.visits,
-                  c.editor ? QStringList{Path(c.video) + u"||0"_qs} : QStringList());
-        EXPECT_EQ(messages.texts(), c.messages);
-        messages.messages.clear();
-        EXPECT_EQ(chooser.Label1->text(), c.noHeader ? NoHeaderText() + u"Command:\n"_qs +
-                                                           CommandLineText(arguments) + u'\n'
-                                                     : ShowFileInfo().join(u'\n'));
-        EXPECT_EQ(chooser.ExitCode, c.editor ? 0 : 1);
-    }
-}
-
 TEST_F(ChooserTest, CaptionsAndSizeFollowTheLanguage) {
     for (const qint32 base : {1000, 2000}) {
         SCOPED_TRACE(base);
@@ -270,53 +196,6 @@ TEST_F(ChooserTest, CaptionsAndSizeFollowTheLanguage) {
         for (QPushButton* button : {chooser.Command1, chooser.Command2, chooser.Command3})
             EXPECT_GE(button->width(), button->sizeHint().width());
     }
-}
-
-TEST_F(ChooserTest, StartFolderIsTheVideosFolderOrTheVideosOrHome) {
-    const QByteArray savedHome = qgetenv("HOME");
-    const QString savedCurrent = QDir::currentPath();
-    QTemporaryDir home;
-    qputenv("HOME", QFile::encodeName(home.path()));
-    const QString homePath = QDir::cleanPath(home.path());
-    EXPECT_EQ(frmTest::StartFolder(QString()), homePath);
-    ASSERT_TRUE(QDir(homePath).mkdir(u"Videos"_qs));
-    EXPECT_EQ(frmTest::StartFolder(QString()), homePath + u"/Videos"_qs);
-    EXPECT_EQ(frmTest::StartFolder(Path(u"b.m2v"_qs)), folder);
-    // Started from a folder that holds videos: that folder.
-    ASSERT_TRUE(QDir::setCurrent(folder));
-    EXPECT_EQ(frmTest::StartFolder(QString()), QDir::currentPath());
-    QDir::setCurrent(savedCurrent);
-    qputenv("HOME", savedHome);
-}
-
-// A video dropped onto the chooser opens as a double-click does; a folder is shown in the lists,
-// a file without a sequence header is reported, and a drop of no local file is refused.
-TEST_F(ChooserTest, DroppedVideosOpenTheEditor) {
-    frmTest chooser;
-    StartOn(chooser, QDir::homePath(), ListedFiles(chooser));
-    EditorWatcher editors;
-    const auto drop = [&](const QList<QUrl>& urls) {
-        QMimeData data;
-        data.setUrls(urls);
-        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(&chooser, &enter);
-        QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        if (enter.isAccepted())
-            QCoreApplication::sendEvent(&chooser, &dropped);
-        QTest::qWait(50);
-        EXPECT_EQ(dropped.isAccepted(), enter.isAccepted());
-        return enter.isAccepted();
-    };
-    EXPECT_FALSE(drop({QUrl(u"https://example.org/b.m2v"_qs)}));
-    EXPECT_FALSE(drop({QUrl::fromLocalFile(Path(u"gone.m2v"_qs))}));
-    EXPECT_TRUE(drop({QUrl::fromLocalFile(folder)}));
-    EXPECT_EQ(chooser.File1Path(), folder);
-    EXPECT_TRUE(drop({QUrl::fromLocalFile(Path(u"c.VOB"_qs))}));
-    EXPECT_EQ(chooser.Label1->text(), NoHeaderText());
-    EXPECT_TRUE(drop({QUrl::fromLocalFile(Path(u"b.m2v"_qs))}));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !editors.visits.isEmpty(); }, Patience));
-    EXPECT_EQ(editors.visits, QStringList{Path(u"b.m2v"_qs) + u"||0"_qs});
-    EXPECT_TRUE(messages.messages.empty());
 }
 
 } // namespace

@@ -1,21 +1,12 @@
-#include "chapters/ChapterFileImport.h"
 #include "crop/PictureBox.h"
 #include "editor/MpegLibForm.h"
 #include "editor/PositionSlider.h"
-#include "editor/Tag.h"
 #include "editor/Twips.h"
-#include "session/ShownSize.h"
 #include "support/EditorFixture.h"
 
-#include <QAction>
-#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
-#include <QDir>
-#include <QFileDialog>
 #include <QGuiApplication>
-#include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -24,7 +15,6 @@
 #include <QTimer>
 #include <functional>
 #include <gtest/gtest.h>
-#include <memory>
 
 namespace {
 
@@ -45,22 +35,6 @@ void ExpectShowsSession(const MpegLibForm& f, const std::string& where) {
     EXPECT_EQ(f.Check_NoChapter->isChecked(), s.NoChapter) << where;
     EXPECT_EQ(f.Option_Clips->isChecked(), s.Clips) << where;
     EXPECT_EQ(f.Command_CreateChapters->isEnabled(), s.CreateEnabled()) << where;
-}
-
-// Once the file dialog `name` of the window shows, `look` sees it and the dialog is accepted.
-std::unique_ptr<QTimer> Answer(QWidget* window, const char* name,
-                               std::function<void(QFileDialog*)> look) {
-    auto poll = std::make_unique<QTimer>();
-    QObject::connect(poll.get(), &QTimer::timeout, [window, name, look, timer = poll.get()] {
-        auto* dialog = window->findChild<QFileDialog*>(QLatin1String(name));
-        if (!dialog || !dialog->isVisible())
-            return;
-        timer->stop();
-        look(dialog);
-        static_cast<QDialog*>(dialog)->accept();
-    });
-    poll->start(20);
-    return poll;
 }
 
 class EditorWindow : public ::testing::Test {
@@ -176,93 +150,6 @@ TEST_F(EditorWindow, HeldButtonsRepeatAndClicksStepOnce) {
     }
 }
 
-// A held arrow key on the picture steps once, on the real release; a key typed into the time
-// box sends the focus to the slider and changes nothing.
-TEST_F(EditorWindow, Keys) {
-    Start("tc10h.m2v");
-    for (const Qt::Key key : {Qt::Key_Right, Qt::Key_Left}) {
-        int steps = 0;
-        const auto counter = QObject::connect(f->Text1, &QLineEdit::textChanged, [&] { ++steps; });
-        const auto send = [&](QEvent::Type type, bool repeat) {
-            QKeyEvent event(type, key, Qt::NoModifier, QString(), repeat);
-            QCoreApplication::sendEvent(f->Picture1, &event);
-        };
-        send(QEvent::KeyPress, false);
-        for (int n = 0; n < 5; ++n) {
-            send(QEvent::KeyRelease, true);
-            send(QEvent::KeyPress, true);
-        }
-        EXPECT_EQ(steps, 0) << key;
-        send(QEvent::KeyRelease, false);
-        EXPECT_EQ(steps, 1) << key;
-        QObject::disconnect(counter);
-    }
-    f->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(f));
-    int clicks = 0;
-    for (QPushButton* button : f->findChildren<QPushButton*>())
-        QObject::connect(button, &QPushButton::clicked, [&clicks] { ++clicks; });
-    for (Qt::Key key : {Qt::Key_5, Qt::Key_Backspace, Qt::Key_Return, Qt::Key_Escape}) {
-        f->Text1->setFocus();
-        const QString shown = f->Text1->text();
-        QTest::keyClick(f->Text1, key);
-        EXPECT_TRUE(f->Slider1->hasFocus() || key == Qt::Key_Return || key == Qt::Key_Escape);
-        EXPECT_EQ(f->Text1->text(), shown) << key;
-    }
-    EXPECT_EQ(clicks, 0) << "no key clicks a button";
-    EXPECT_TRUE(f->isVisible());
-    // The offset box of a video that starts at 10:00:00 reaches the session.
-    ASSERT_TRUE(f->Check_UseOffset->isVisible());
-    const bool offset = f->Session->UseOffset;
-    f->Check_UseOffset->click();
-    EXPECT_EQ(f->Session->UseOffset, !offset);
-}
-
-// The keys of video tools move as their buttons do, even with the focus on the Save button, and
-// never save.
-TEST_F(EditorWindow, VideoToolKeys) {
-    Start("pal_dvd.vob");
-    f->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(f));
-    int saves = 0;
-    QObject::connect(f->Command_SavePic, &QPushButton::clicked, [&saves] { ++saves; });
-    EditorSession& s = *f->Session;
-    const qint64 lastGop =
-        FindGopTimecode(s.SearchContext(), s.FileLength, SearchDirection::Backward).headerPos;
-    const QStringList chapters = s.Chapters;
-    const struct {
-        Qt::Key key;
-        std::function<bool(qint64 posBefore, const QString& shownBefore)> moved;
-    } rows[] = {
-        {Qt::Key_PageDown, [&](qint64 p, auto&) { return s.CurrentPos > p && s.AtGopStart; }},
-        {Qt::Key_Period, [&](qint64, const QString& t) { return s.ShownTimecode > t; }},
-        {Qt::Key_Comma, [&](qint64, const QString& t) { return s.ShownTimecode < t; }},
-        {Qt::Key_End, [&](qint64, auto&) { return s.CurrentPos == lastGop; }},
-        {Qt::Key_PageUp, [&](qint64 p, auto&) { return s.CurrentPos < p && s.AtGopStart; }},
-        {Qt::Key_Home, [&](qint64, auto&) { return s.CurrentPos == 0; }},
-        {Qt::Key_Space, [&](qint64, auto&) { return s.Playing == FlagTrue; }},
-        {Qt::Key_Space, [&](qint64, auto&) { return s.Playing == FlagFalse; }},
-    };
-    for (const auto& row : rows) {
-        f->Command_SavePic->setFocus();
-        const qint64 pos = s.CurrentPos;
-        const QString shown = s.ShownTimecode;
-        QTest::keyClick(f->Command_SavePic, row.key);
-        EXPECT_TRUE(row.moved(pos, shown)) << row.key;
-        EXPECT_EQ(f->Text1->text(), s.ShownTimecode) << row.key;
-    }
-    // During playback only Space works.
-    s.Command2_Click();
-    const qint64 playing = s.CurrentPos;
-    QTest::keyClick(f, Qt::Key_Home);
-    EXPECT_NE(s.CurrentPos, 0);
-    EXPECT_GE(s.CurrentPos, playing);
-    QTest::keyClick(f, Qt::Key_Space);
-    EXPECT_EQ(s.Playing, FlagFalse);
-    EXPECT_EQ(saves, 0);
-    EXPECT_EQ(s.Chapters, chapters);
-}
-
 // A drag on the thumb shows the time box and a preview, and the release lands on a GOP; a press
 // on the groove is no drag.
 TEST_F(EditorWindow, SliderDrag) {
@@ -291,95 +178,6 @@ TEST_F(EditorWindow, SliderDrag) {
     EXPECT_TRUE(f->Text3->isHidden());
     EXPECT_EQ(f->Dragging, FlagFalse);
     QTest::mouseRelease(f->Slider1, Qt::LeftButton, {}, QPoint(60, 16));
-}
-
-// The chapter list's "Export chapters..." writes the format the dialog's filter chose, under the
-// name offered beside the cell-times file.
-TEST_F(EditorWindow, ExportChaptersFromTheChapterList) {
-    Start();
-    f->Session->NextGopStep();
-    f->Session->NextGopStep();
-    f->Session->SaveCurrent();
-    QAction* action = f->List1->findChild<QAction*>(u"Action_ExportChapters"_qs);
-    ASSERT_TRUE(action);
-    EXPECT_EQ(f->List1->contextMenuPolicy(), Qt::ActionsContextMenu);
-    QString offered;
-    const auto answer = Answer(f, "ExportChaptersDialog", [&](QFileDialog* dialog) {
-        // As with a click on the filter box, the name field no longer has the focus, so the
-        // dialog takes the name offered for the chosen format.
-        if (QWidget* focused = QApplication::focusWidget())
-            focused->clearFocus();
-        dialog->selectNameFilter(u"Matroska XML chapters (*.xml)"_qs);
-        emit dialog->filterSelected(u"Matroska XML chapters (*.xml)"_qs);
-        offered = dialog->selectedFiles().value(0);
-        if (auto* names = dialog->findChild<QLineEdit*>(u"ChapterNamesEdit"_qs))
-            names->setText(u"Scene %1"_qs);
-    });
-    // The same entry is in the picture's menu and on Ctrl+E.
-    EXPECT_TRUE(f->Picture1->actions().contains(action));
-    f->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(f));
-    QTest::keyClick(f, Qt::Key_E, Qt::ControlModifier);
-    EXPECT_EQ(offered, fx.outDir.filePath(u"pal_chapters.xml"_qs));
-    const ChapterTextResult back = ReadChapterFile(ReadAll(offered));
-    EXPECT_EQ(back.entries, (QStringList{u"00:00:00.000"_qs} + f->Session->Chapters));
-    EXPECT_TRUE(ReadAll(offered).contains("<ChapterString>Scene 02</ChapterString>"));
-    EXPECT_EQ(f->Session->ChapterNameTemplate, "Scene %1");
-    EXPECT_TRUE(fx.messages.messages.empty());
-}
-
-// Pictures larger than the picture area are shown whole inside it, at their display aspect when
-// asked (a setting kept for the next window); the crop bars follow the shown scale, and saved
-// pictures keep the stream's size.
-TEST_F(EditorWindow, PicturesAreShownWholeAndAtTheirDisplayAspect) {
-    const struct {
-        const char* video;
-        bool displayAspect;
-        QSize shown;
-    } rows[] = {
-        {"pal.mpg", false, {720, 576}},  {"pal.mpg", true, {720, 540}},
-        {"wide.mpg", false, {720, 576}}, {"wide.mpg", true, {720, 405}},
-        {"hd.m2v", false, {720, 405}},   {"hd.m2v", true, {720, 405}},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(std::string(row.video) + (row.displayAspect ? " aspect" : ""));
-        WriteDisplayAspect(!row.displayAspect);
-        fx.Prepare(TestVideo(QString::fromLatin1(row.video)));
-        GlobalVars().CropGiven = FlagTrue;
-        GlobalVars().CropLeft = 16;
-        GlobalVars().CropTop = 0;
-        GlobalVars().CropRight = 0;
-        GlobalVars().CropBottom = 32;
-        ASSERT_TRUE(fx.Load());
-        f = fx.form.get();
-        auto* aspect = f->Picture1->findChild<QAction*>(u"Action_DisplayAspect"_qs);
-        ASSERT_TRUE(aspect);
-        EXPECT_EQ(aspect->isChecked(), !row.displayAspect);
-        aspect->trigger();
-        EXPECT_EQ(ReadDisplayAspect(), row.displayAspect);
-        const QRect frame = f->Picture1->geometry();
-        EXPECT_EQ(frame.size(), row.shown);
-        EXPECT_EQ(frame.topLeft(), QPoint(8, 96));
-        EXPECT_LT(frame.right(), f->List1->x()) << "nothing drawn over the chapter list";
-        const QSize stream(f->Session->MpegLib.FrameInfo.Width,
-                           f->Session->MpegLib.FrameInfo.Height);
-        EXPECT_EQ(f->Session->Picture().size(), row.shown) << "scaled by the frame source";
-        EXPECT_EQ(f->Picture1->scaled(), row.shown != stream);
-        EXPECT_EQ(f->Picture_links->width(),
-                  std::lround(16.0 * row.shown.width() / stream.width()));
-        EXPECT_EQ(f->Picture_unten->geometry().bottom(), frame.bottom());
-        EXPECT_EQ(f->Picture_unten->height(),
-                  std::lround(32.0 * row.shown.height() / stream.height()));
-        f->Session->SaveCurrent();
-        const QStringList bitmaps = QDir(fx.outDir.path()).entryList({u"*.bmp"_qs});
-        ASSERT_EQ(bitmaps.size(), 1);
-        const QImage saved(fx.outDir.filePath(bitmaps.first()));
-        EXPECT_EQ(saved.size(), QSize(stream.width() - 16, stream.height() - 32));
-        fx.form.reset();
-        for (const QString& name : QDir(fx.outDir.path()).entryList(QDir::Files))
-            QFile::remove(fx.outDir.filePath(name));
-    }
-    WriteDisplayAspect(false);
 }
 
 } // namespace

@@ -90,40 +90,6 @@ TEST(ExtractClip, ExtendsTheClipWhileAUsablePackClockLags) {
     }
 }
 
-// File, position; offset (-1: "GOP not found" at 0), clock. Near the start the last sequence
-// header within the first `position` bytes counts, further on the last one of the block that ends
-// with the byte at `position`; then the last pack header before it.
-TEST(FindClipStart, TakesOnlyHeadersLyingWhollyInTheSearchedBytes) {
-    QTemporaryDir dir;
-    const QString near = dir.filePath("near"), far = dir.filePath("far"), gone = dir.filePath("x");
-    const QByteArray g = Code(0xB8), sps = Seq + PackCode + Seq, p1 = Pack(1000), p2 = Pack(2000);
-    const QByteArray p3 = Pack(3000), p4 = Pack(4000);
-    const std::pair<qsizetype, QByteArray> parts[] = {
-        {50, Seq},     {100, p1},    {200, Seq},    {300, p2},    {400, Seq},
-        {500, g},      {600, sps},   {10, p1},      {24, Seq},    {119000, p3},
-        {120000, Seq}, {150000, p4}, {150014, Seq}, {200000, Seq}};
-    QByteArray bytes[2] = {Filled({}, 1000), Filled({}, 250000)};
-    for (int i = 0; i < 14; ++i)
-        bytes[i / 7].replace(parts[i].first, parts[i].second.size(), parts[i].second);
-    ASSERT_TRUE(WriteAll(near, bytes[0]) && WriteAll(far, bytes[1]));
-    const std::optional<qint64> none;
-    const std::tuple<QString, qint64, qint64, std::optional<qint64>> rows[] = {
-        {near, 501, 300, 2000},      {near, 404, 300, 2000},      {near, 403, 100, 1000},
-        {near, 53, -1, none},        {near, 60, -1, none},        {near, 612, 604, 0},
-        {near, 90000, 604, 0},       {far, Block, 10, 1000},      {far, Block + 1, 10, 1000},
-        {far, Block + 11, -1, 0},    {far, Block + 25, -1, none}, {far, 150018, 150000, 4000},
-        {far, 150017, 119000, 3000}, {far, 200010, 150000, 4000}, {far, 250001, -1, 0},
-        {far, 350001, -1, none},     {far, 0, 0, none},           {gone, 0, 0, none},
-        {gone, 1, -1, none},         {gone, 500000, -1, none}};
-    for (const auto& [path, position, offset, scr] : rows) {
-        const ClipStart got = FindClipStart(path, position, "00:00:01.000");
-        const auto want = std::tuple(qMax<qint64>(0, offset), offset < 0, scr);
-        EXPECT_EQ(std::tuple(got.offset, got.gopNotFound, got.clipStartScr), want) << position;
-    }
-    const ClipStart zero = FindClipStart(near, 501, "00:00:00.000"); // time zero: no search
-    EXPECT_TRUE(zero.offset == 0 && !zero.gopNotFound && !zero.clipStartScr);
-}
-
 // Failures (no source, nothing at the start, a source cut while copying, a full disk, a target
 // that cannot be made) leave the old clip as it was and nothing beside it.
 TEST(ExtractClip, ReplacesTheTargetWholeOrLeavesItAlone) {

@@ -30,24 +30,6 @@ QString MakeVideo(const QTemporaryDir& dir, int seconds) {
     return ffmpeg.waitForFinished(120000) && ffmpeg.exitCode() == 0 ? path : QString();
 }
 
-TEST(SessionRuns, OutOfRangeCountsAndIntervalsOnlyShowAMessage) {
-    const QString count = u"Only 1 to 99 Chapters possible!"_qs;
-    SessionRun run;
-    ASSERT_TRUE(run.Start(Video("pal.mpg")));
-    EditorSession& s = *run.s;
-    s.NextGopStep();
-    const QString shown = s.ShownTimecode;
-    for (const char* text : {"0", "100", "abc", "", "0.5", "-2"})
-        s.Command_CreateChapters_Click(QString::fromLatin1(text));
-    for (const char* text : {"0", "600", "547", "abc", "0.49", "-1"})
-        s.Command_CreateChapters2_Click(QString::fromLatin1(text));
-    const QString interval = count + u"\r\nTry one Chapter each 2 or 3 minutes..."_qs;
-    EXPECT_EQ(run.messages.texts(), QStringList(6, count) + QStringList(6, interval));
-    EXPECT_EQ(s.Chapters, QStringList());
-    EXPECT_EQ(s.ShownTimecode, shown);
-    EXPECT_TRUE(run.Files().isEmpty());
-}
-
 // The runs by count, by interval and over the file chapters: how many chapters (the last needs
 // room for its image or clip; times of one GOP make one), each the GOP at or after or nearest its
 // time, each image the picture of that GOP, the session back where the user stood. A run stops at

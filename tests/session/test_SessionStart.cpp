@@ -1,10 +1,7 @@
 #include "support/SessionFixture.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QSignalSpy>
-#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -61,17 +58,6 @@ TEST(SessionStart, FirstPictureCaptionsAndOutputFolders) {
     EXPECT_EQ(ReadAll(videoDir.filePath(u"test###1.t#t"_qs)), "keep");
     EXPECT_EQ(FilesIn(videoDir.path()), (QStringList{u"pal.mpg"_qs, u"test###1.t#t"_qs}));
     EXPECT_TRUE(FilesIn(run.appDir.path()).isEmpty());
-}
-
-// Without a GOP header in its first 100000 bytes an elementary stream cannot be edited.
-TEST(SessionStart, ElementaryStreamWithoutAGopHeader) {
-    QByteArray bytes = ReadAll(Video("pal.m2v"));
-    bytes.insert(bytes.indexOf(QByteArray::fromHex("000001B8")), QByteArray(120000, char(0xFF)));
-    SessionRun run;
-    ASSERT_TRUE(WriteAll(run.Out(u"nogop.m2v"_qs), bytes));
-    EXPECT_FALSE(run.Start(run.Out(u"nogop.m2v"_qs)));
-    EXPECT_TRUE(run.s->EndProgram);
-    EXPECT_EQ(run.messages.texts(), QStringList{u"No GOP Header found"_qs});
 }
 
 // What the start takes from an earlier run's cell-times file and from the command line.
@@ -142,94 +128,6 @@ TEST(SessionStart, QueryUnload) {
         EXPECT_TRUE(!r.asked || (run.messages.messages[0].buttons == MessageButtons::OkCancel &&
                                  run.messages.texts()[0].startsWith(
                                      u"Warning: No chapter '00:00:00' created.\r\n"_qs)));
-    }
-}
-
-// Imports fill the file-chapter list: clipboard text (a refused import keeps the list before it),
-// command-line times, chapter files (unusable or hostile ones are passed over without a message).
-TEST(SessionStart, Imports) {
-    SessionRun run;
-    ASSERT_TRUE(run.Start(Video("pal.mpg")));
-    EditorSession& s = *run.s;
-    const QStringList fiveTen = {Zero, "00:05:00.000", "00:10:00.000"};
-    const QString wrong = u"Wrong Format!"_qs;
-    const struct {
-        int source; // 0 clipboard, 1 command line, 2 file
-        QByteArray text;
-        QStringList entries, messages;
-    } rows[] = {
-        {0, "5:00.120", {}, {wrong}},
-        {0, "00:05:00.000\r\n00:10:00.000\r\n", fiveTen, {}},
-        {0, "no time", fiveTen, {wrong}},
-        {0, "xx:yy,zz:ww", {}, {}}, // entries that are not times: an empty list, shown
-        {1, "00:05:00.000,00:10:00.000", fiveTen, {}},
-        {1, "5:00", fiveTen, {wrong + u"\r\n5:00"_qs}},
-        {2, "Chapter 1\r\n00:00:03.000\r\nChapter 2 00:00:05\r\n", {Zero, "00:00:03.000"}, {}},
-        {2, "Chapter 1\r\nChapter 2 00:00:05\r\n", {Zero, "00:00:03.000"}, {}},
-        {2, RandomBytes(200000, 4711), {Zero, "00:00:03.000"}, {}},
-        {2, "00:00:01.000," + QByteArray(1 << 20, '9') + "\r\n", {Zero, "00:00:03.000"}, {}},
-        {2, TimeLines(10000), {Zero, "00:00:03.000"}, {}},
-    };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.text.left(40).constData());
-        run.messages.messages.clear();
-        if (r.source == 0)
-            s.ImportClipboardText(QString::fromLatin1(r.text));
-        GlobalVars().ChapterTimes = QString::fromLatin1(r.text);
-        if (r.source == 1)
-            s.ImportChapterList();
-        if (r.source == 2 && WriteAll(run.Out(u"film.txt"_qs), r.text))
-            s.ImportChapterFile(run.Out(u"film.txt"_qs));
-        EXPECT_EQ(s.FileChapters, r.entries);
-        EXPECT_EQ(run.messages.texts(), r.messages);
-    }
-    EXPECT_EQ(s.Chapters, QStringList());
-    s.ImportChapterFile(run.Out(u"gone.txt"_qs));
-    EXPECT_EQ(run.messages.texts(), QStringList{u"File not found"_qs});
-    s.DeleteFileChapter(Zero);
-    EXPECT_EQ(s.FileChapters, QStringList{u"00:00:03.000"_qs});
-}
-
-// Playback shows at most one picture per frame period (25 a second where the rate is unusable),
-// holds the controls until Pause or Stop, and stops by itself at the end of the video.
-TEST(SessionStart, Playback) {
-    const struct {
-        const char* video;
-        float frameRate; // 0: as scanned
-        double periodMs;
-    } rows[] = {{"pal.mpg", 0, 40.0}, {"ntsc_df.mpg", 0, 1001.0 / 30.0}, {"pal_dvd.vob", -1, 40.0}};
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.video);
-        SessionRun run;
-        ASSERT_TRUE(run.Start(Video(r.video)));
-        EditorSession& s = *run.s;
-        if (r.frameRate != 0)
-            GlobalVars().FrameRate = r.frameRate;
-        QSignalSpy pictures(&s, &EditorSession::pictureChanged);
-        QElapsedTimer clock;
-        clock.start();
-        s.Command2_Click();
-        EXPECT_TRUE(s.ControlsHeld);
-        EXPECT_FALSE(s.SaveEnabled());
-        QTest::qWait(400);
-        const int shown = int(pictures.count());
-        const qint64 ms = clock.elapsed();
-        s.Command2_Click(); // Pause
-        EXPECT_FALSE(s.ControlsHeld);
-        EXPECT_GE(shown, 2);
-        EXPECT_LE(shown, int(ms / r.periodMs) + 1);
-        QTest::qWait(100);
-        EXPECT_EQ(pictures.count(), shown) << "no picture after the pause";
-        EXPECT_TRUE(s.SaveEnabled());
-        s.Slider1_Change(32000);
-        s.PreviousGopStep();
-        s.SetClips(true);
-        s.Command2_Click();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return s.Playing == FlagFalse; }, 20000));
-        EXPECT_TRUE(s.ControlsHeld) << "the controls wait for Stop";
-        s.Command3_Click();
-        EXPECT_FALSE(s.ControlsHeld);
-        EXPECT_FALSE(s.SaveEnabled()) << "clips start at GOPs only";
     }
 }
 

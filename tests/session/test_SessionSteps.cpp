@@ -1,11 +1,9 @@
 #include "support/SessionFixture.h"
 
-#include <QTime>
 #include <cctype>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <tuple>
-#include <utility>
 
 namespace {
 
@@ -33,98 +31,6 @@ void ExpectOnGop(const EditorSession& s, const std::vector<Gop>& gops, qint64 po
     EXPECT_EQ(s.AtGopStart, FlagTrue);
     EXPECT_EQ(s.SliderValue, int(double(pos) * 32000 / double(s.FileLength)));
     EXPECT_EQ(HashRows(s.Picture()), PictureHashAt(s.VideoFile(), pos - 1));
-}
-
-// Next and previous GOP over whole files to both ends (every GOP in turn where GOPs lie more than
-// a search step apart); a time goes to the GOP nearest it (counted from the first GOP with the
-// offset), zero or no time to the start.
-TEST(SessionSteps, GopStepsAndTimesOverWholeFiles) {
-    const struct {
-        const char* video;
-        bool everyGop;
-    } rows[] = {{"pal.m2v", false},    {"pal.mpg", false},  {"pal_dvd.vob", true},
-                {"ntsc_df.mpg", true}, {"tc10h.m2v", true}, {"ntsc_ndf.mpg", false}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.video);
-        SessionRun run;
-        ASSERT_TRUE(run.Start(Video(row.video)));
-        EditorSession& s = *run.s;
-        if (s.OffsetVisible)
-            s.SetUseOffset(true);
-        const std::vector<Gop> gops = GopsOf(s.VideoFile());
-        ASSERT_GE(gops.size(), 10u);
-        std::vector<qint64> forward, backward, all;
-        while (s.CurrentPos + 50 < GlobalVars().LastGopPos && forward.size() < 1000) {
-            const qint64 want = SearchFrom(s, s.CurrentPos + 50, SearchDirection::Forward);
-            s.NextGopStep();
-            ASSERT_NO_FATAL_FAILURE(ExpectOnGop(s, gops, want));
-            forward.push_back(s.CurrentPos);
-        }
-        s.AtGopStart = FlagFalse;
-        s.NextGopStep(); // at the last GOP: nothing at all
-        EXPECT_EQ(std::exchange(s.AtGopStart, FlagTrue), FlagFalse);
-        for (qint64 before = -1; s.CurrentPos > 50 && s.CurrentPos != before;) {
-            before = s.CurrentPos;
-            const qint64 want = SearchFrom(s, before - 50, SearchDirection::Backward);
-            s.PreviousGopStep();
-            ASSERT_NO_FATAL_FAILURE(ExpectOnGop(s, gops, want));
-            if (s.CurrentPos != before) // a program stream's first GOP lies beyond byte 50
-                backward.push_back(s.CurrentPos);
-        }
-        EXPECT_EQ(s.CurrentPos, gops.front().pos);
-        for (const Gop& gop : gops)
-            all.push_back(gop.pos);
-        if (row.everyGop) {
-            EXPECT_EQ(forward, std::vector<qint64>(all.begin() + (all[0] <= 50), all.end()));
-            EXPECT_EQ(backward, std::vector<qint64>(all.rbegin() + 1, all.rend()));
-        }
-        const double first = gops.front().seconds, end = gops.back().seconds - first;
-        for (double t = 0.137; t < end; t += end / 23.0) {
-            const QString tc = QTime::fromMSecsSinceStartOfDay(int(std::lround(t * 1000)))
-                                   .toString(u"hh:mm:ss.zzz");
-            ASSERT_TRUE(s.GoToTimecode(tc)) << tc.toStdString();
-            const Gop* landed = GopAt(gops, s.CurrentPos);
-            ASSERT_TRUE(landed) << tc.toStdString();
-            EXPECT_EQ(s.ShownTimecode, Shown(s, *landed));
-            EXPECT_EQ(s.ClipStartPos, s.CurrentPos);
-            for (const Gop& g : gops)
-                EXPECT_LE(std::fabs(landed->seconds - first - t),
-                          std::fabs(g.seconds - first - t) + 1e-9)
-                    << t;
-        }
-        for (const char* tc : {"00:00:00.000", "not a time", ""}) {
-            s.NextGopStep();
-            ASSERT_TRUE(s.GoToTimecode(QString::fromLatin1(tc)));
-            EXPECT_EQ(s.CurrentPos, 0);
-            EXPECT_EQ(s.ShownTimecode, u"00:00:00.000"_qs);
-        }
-        EXPECT_TRUE(run.messages.messages.empty());
-    }
-}
-
-// Times past the end and videos without usable GOP headers are not found.
-TEST(SessionSteps, TimesThatAreNotFound) {
-    SessionRun run;
-    ASSERT_TRUE(run.Start(Video("pal.mpg")));
-    EXPECT_FALSE(run.s->GoToTimecode(u"05:00:00.000"_qs));
-    ASSERT_TRUE(run.s->GoToTimecode(u"00:00:11.990"_qs));
-    EXPECT_EQ(run.s->CurrentPos, GlobalVars().LastGopPos);
-    QByteArray bytes = ReadAll(Video("pal.mpg"));
-    bytes.replace(QByteArray::fromHex("000001B8"), QByteArray::fromHex("000001B9"));
-    ASSERT_TRUE(WriteAll(run.Out(u"broken.mpg"_qs), bytes));
-    GlobalVars().VideoFile = run.Out(u"broken.mpg"_qs);
-    EXPECT_FALSE(run.s->GoToTimecode(u"00:00:05.000"_qs));
-    EXPECT_EQ(run.messages.texts(), (QStringList{u"ERROR: Cannot find time 05:00:00.000 !!!"_qs,
-                                                 u"ERROR: Cannot find time 00:00:05.000 !!!"_qs}));
-    // A program stream is entered 256 bytes before a GOP header past byte 300.
-    const struct {
-        const char* video;
-        qint64 pos, target;
-    } seeks[] = {{"pal.m2v", 301, 301}, {"pal.mpg", 300, 300}, {"pal.mpg", 301, 45}};
-    for (const auto& r : seeks) {
-        ASSERT_TRUE(run.Start(Video(r.video)));
-        EXPECT_EQ(run.s->SeekTarget(r.pos), r.target) << r.video << " " << r.pos;
-    }
 }
 
 // A picture step moves on by one frame period and a step back retraces it exactly, into the GOP

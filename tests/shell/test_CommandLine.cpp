@@ -116,22 +116,4 @@ TEST_F(CommandLine, ReadsTheArguments) {
     }
 }
 
-// A path => its stored spelling, with the root folder as the current one.
-TEST_F(CommandLine, ExpandsPathsToTheirStoredSpelling) {
-    const QString before = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(root));
-    for (const QStringList& row : Rows(R"(
- =>
-/ => /
-<T>/Dir/./../Dir//File.txt/ => <T>/Dir/File.txt
-<T>/.HIDDEN => <T>/.hidden
-<T>/a*b?[C] => <T>/a*b?[c]
-<T>/link/File.txt => <T>/link/File.txt
-<T>/Dir/File.txt/x =>
-Dir/../映画/テスト.mpg => <T>/映画/テスト.mpg
-. => <T>)"))
-        EXPECT_EQ(ExpandLongPath(Fill(row[0])), Fill(row.value(1))) << row[0].toStdString();
-    QDir::setCurrent(before);
-}
-
 } // namespace

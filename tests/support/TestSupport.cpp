@@ -24,49 +24,34 @@ QString CueboardBinary() {
 
 qint64 DecodedPictures(const QString& path) {
     QProcess probe;
-    probe.start(QStringLiteral("ffprobe"),
-                {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-count_frames"),
-                 QStringLiteral("-select_streams"), QStringLiteral("v:0"),
-                 QStringLiteral("-show_entries"), QStringLiteral("stream=nb_read_frames"),
-                 QStringLiteral("-of"), QStringLiteral("csv=p=0"), path});
+    probe.start(u"ffprobe"_qs, u"-v error -count_frames -select_streams v:0 -show_entries "
+                               u"stream=nb_read_frames -of csv=p=0"_qs.split(u' ')
+                                   << path);
     if (!probe.waitForFinished(120000) || probe.exitCode() != 0)
         return -1;
     bool ok = false;
-    const qint64 frames = QString::fromLatin1(probe.readAllStandardOutput())
-                              .section(u',', 0, 0)
-                              .trimmed()
-                              .toLongLong(&ok);
+    const QString out = QString::fromLatin1(probe.readAllStandardOutput());
+    const qint64 frames = out.section(u',', 0, 0).trimmed().toLongLong(&ok);
     return ok ? frames : -1;
 }
 
 QByteArray ReadAll(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 bool WriteAll(const QString& path, const QByteArray& bytes) {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    return file.write(bytes) == bytes.size();
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
 }
 
 bool MakeSparseFile(const QString& path, qint64 size, const QByteArray& head,
                     const QByteArray& tail) {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    if (file.write(head) != head.size())
-        return false;
-    if (!file.resize(size))
-        return false;
-    if (!tail.isEmpty()) {
-        if (!file.seek(size - tail.size()) || file.write(tail) != tail.size())
-            return false;
-    }
-    return true;
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(head) == head.size() && file.resize(size) &&
+           (tail.isEmpty() || (file.seek(size - tail.size()) && file.write(tail) == tail.size()));
 }
 
 void StoreLangId(const std::optional<QString>& value) {

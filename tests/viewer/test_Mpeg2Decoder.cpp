@@ -1,12 +1,10 @@
 #include "support/DecoderSupport.h"
 #include "support/TestSupport.h"
-#include "viewer/MpegLibModule.h"
 
 #include <QCryptographicHash>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
-#include <set>
 
 namespace {
 
@@ -151,108 +149,6 @@ TEST_F(Decoder, EveryVideoAsFfmpegDecodesIt) {
                                   round < 8 ? targets[round] : qint64(random.bounded(double(size))),
                                   round, ref);
     }
-}
-
-// A file rewritten between a close and an open is decoded anew, two joined videos too. Broken
-// files: no crash; 26 pictures while the picture size is known, none otherwise.
-TEST_F(Decoder, ChangedAndBrokenFiles) {
-    const QByteArray pal = ReadAll(TestVideo("pal.m2v")), film = ReadAll(TestVideo("film.m2v"));
-    const QByteArray ps = ReadAll(TestVideo("pal.mpg")), code = QByteArray::fromHex("00000100");
-    const QString path = Write("video.mpg", pal), joined = Write("joined.m2v", pal + film);
-    Mpeg2Decoder kept;
-    ExpectReopenedLikeNew(kept, path, film.size() / 2, 1);
-    ASSERT_TRUE(WriteAll(path, film));
-    ExpectReopenedLikeNew(kept, path, film.size() / 2, 0);
-    ExpectReopenedLikeNew(kept, joined, pal.size(), 3);
-    ExpectReopenedLikeNew(kept, joined, pal.size() + GopOffsets(film)[2], 1);
-    // clang-format off
-    const QString rows[] = { // the picture size known in the first 4, the last not opened
-        Write("cut.mpg", ps.left(ps.size() / 2 + 1234)), Write("cut.m2v", pal.left(654321)),
-        Write("start.mpg", ps.left(3000)), Write("headers.m2v", pal.left(pal.indexOf(code))),
-        TestVideo("notmpeg.bin"), Write("empty.mpg", {}), dir.filePath("missing.mpg"), dir.path(),
-        QString()};
-    // clang-format on
-    for (int row = 0; row < 9; ++row) {
-        Mpeg2Decoder decoder;
-        if (row < 8)
-            OpenTestDecoder(decoder, rows[row]);
-        qint64 pictures = 0, size = QFile(rows[row]).size();
-        for (qint64 target : {qint64(0), size / 3, size / 2, size - 1, size + 100, qint64(-1)}) {
-            if (target < 0)
-                decoder.CloseMPEG2File();
-            decoder.MPEG2Seek(qMax<qint64>(target, 0));
-            for (int i = 0; i < (target < 0 ? 1 : 5); ++i)
-                pictures += decoder.GetMPEG2Frame() != nullptr;
-        }
-        const qint64 closed = PositionOf(decoder), opened = decoder.OpenMPEG2File(nullptr, 0, 0);
-        EXPECT_EQ(QList<qint64>({pictures, closed, opened}),
-                  QList<qint64>({row < 4 ? 26 : 0, 0, -1}))
-            << rows[row].toStdString();
-    }
-}
-
-// The frame source: pictures top-down in 32-bit pixels, the decoder's positions, the header.
-TEST(FrameSource, PicturesAndPositions) {
-    for (const char* name : {"wide.mpg", "mpeg1.mpg"}) {
-        MpegLibModule source;
-        source.OpenDecoder(TestVideo(name));
-        source.SeekAndRender(0);
-        const std::string first = Md5(source.Picture.constBits(), source.FrameInfo, 4);
-        qint64 position = 0;
-        source.RenderNextFrame(position);
-        const BitmapInfoHeader& h = source.FrameBitmapHeader;
-        const qint32 width = source.FrameInfo.Width, height = source.FrameInfo.Height;
-        EXPECT_EQ(QList<qint64>({h.biSize, h.biWidth, h.biHeight, h.biPlanes, h.biBitCount,
-                                 h.biCompression, h.biSizeImage, position > source.DecoderPos}),
-                  QList<qint64>({40, width, height, 1, 24, 0, width * height * 3, 1}));
-        const Strings ref = Ffmpeg(name, "bgra");
-        EXPECT_EQ(first + Md5(source.Picture.constBits(), source.FrameInfo, 4), ref[0] + ref[1]);
-        // The next ones come in the rows filled while the one before was shown.
-        for (size_t i = 2; i < 8; ++i) {
-            source.RenderNextFrame(position);
-            EXPECT_EQ(Md5(source.Picture.constBits(), source.FrameInfo, 4), ref[i]) << name << i;
-        }
-        // Shown at half the size: scaled in the one conversion, as ffmpeg scales; saved whole.
-        source.ShownSizeOf = [](QSize stream) { return stream / 2; };
-        source.SeekAndRender(0);
-        const TVideoFrameInfo half{width / 2, height / 2};
-        ASSERT_EQ(source.Picture.size(), QSize(half.Width, half.Height));
-        EXPECT_EQ(Md5(source.Picture.constBits(), half, 4),
-                  Ffmpeg(name, "bgra", true, "w=iw/2:h=ih/2:flags=bilinear")[0]);
-        EXPECT_EQ(Md5(source.StreamPicture().constBits(), source.FrameInfo, 4), ref[0]);
-        source.RenderNextFrame(position);
-        EXPECT_EQ(source.Picture.size(), QSize(half.Width, half.Height));
-        source.ShownSizeOf = nullptr;
-        source.Redraw();
-        EXPECT_EQ(Md5(source.Picture.constBits(), source.FrameInfo, 4), ref[1]);
-    }
-}
-
-// Across a change of picture size (a small stream joined to a larger one and the other way), each
-// picture comes at the size the stream now has, or half of it; the last one is the last of the
-// second stream.
-TEST_F(Decoder, FrameSourceFollowsAChangeOfSize) {
-    const QByteArray pal = ReadAll(TestVideo("pal.m2v")), film = ReadAll(TestVideo("film.m2v"));
-    const std::string last = Ffmpeg("pal.m2v", "bgra").back();
-    for (const QByteArray& joined : {film + pal, pal + film})
-        for (const int divisor : {1, 2}) {
-            MpegLibModule source;
-            source.ShownSizeOf = [divisor](QSize stream) { return stream / divisor; };
-            source.OpenDecoder(Write("joined.m2v", joined));
-            source.SeekAndRender(0);
-            std::set<int> heights;
-            for (qint64 position = -1, before = -2; position != before;) {
-                before = position;
-                source.RenderNextFrame(position);
-                const QSize stream(source.FrameInfo.Width, source.FrameInfo.Height);
-                ASSERT_EQ(source.Picture.size(), stream / divisor) << position;
-                heights.insert(stream.height());
-            }
-            EXPECT_EQ(heights, (std::set<int>{480, 576}));
-            if (joined.startsWith(film) && divisor == 1) {
-                EXPECT_EQ(Md5(source.Picture.constBits(), source.FrameInfo, 4), last);
-            }
-        }
 }
 
 } // namespace
