@@ -150,34 +150,4 @@ TEST_F(EditorWindow, HeldButtonsRepeatAndClicksStepOnce) {
     }
 }
 
-// A drag on the thumb shows the time box and a preview, and the release lands on a GOP; a press
-// on the groove is no drag.
-TEST_F(EditorWindow, SliderDrag) {
-    Start("pal_dvd.vob");
-    for (int n = 0; n < 5; ++n)
-        f->Session->NextGopStep();
-    const PositionSlider* slider = f->Slider1;
-    const QPoint thumb(13 + (slider->width() - 26) * slider->value() / 32000, 16);
-    QTest::mousePress(f->Slider1, Qt::LeftButton, {}, thumb);
-    EXPECT_FALSE(f->Text3->isHidden());
-    EXPECT_EQ(f->Text3->text(), f->Text1->text().left(8));
-    for (int dx : {40, 120, 200})
-        QTest::mouseMove(f->Slider1, thumb + QPoint(dx, 0));
-    EXPECT_EQ(f->Session->UsePreviewPos, FlagTrue);
-    EXPECT_EQ(f->Text3->text(), f->Session->PreviewTimecode.left(8));
-    EXPECT_EQ(f->Text3->x(), f->Slider1->x() + thumb.x() + 200 - 12);
-    PaintCounter paints(f->Picture1);
-    QTest::mouseRelease(f->Slider1, Qt::LeftButton, {}, thumb + QPoint(200, 0));
-    QTest::qWait(50);
-    EXPECT_TRUE(f->Text3->isHidden());
-    EXPECT_EQ(f->Session->UsePreviewPos, FlagFalse);
-    EXPECT_EQ(f->Session->AtGopStart, FlagTrue);
-    EXPECT_EQ(paints.count, 1) << "one jump per release";
-    ExpectShowsSession(*f, "after the drag");
-    QTest::mousePress(f->Slider1, Qt::LeftButton, {}, QPoint(60, 16));
-    EXPECT_TRUE(f->Text3->isHidden());
-    EXPECT_EQ(f->Dragging, FlagFalse);
-    QTest::mouseRelease(f->Slider1, Qt::LeftButton, {}, QPoint(60, 16));
-}
-
 } // namespace

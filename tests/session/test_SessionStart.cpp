@@ -1,8 +1,13 @@
+#include "session/ShownSize.h"
 #include "support/SessionFixture.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QSignalSpy>
+#include <QTest>
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace {
 
@@ -129,6 +134,47 @@ TEST(SessionStart, QueryUnload) {
                                  run.messages.texts()[0].startsWith(
                                      u"Warning: No chapter '00:00:00' created.\r\n"_qs)));
     }
+}
+
+// Playback shows at most one picture per frame period and holds the controls until Pause or Stop;
+// at the end of the video it stops by itself.
+TEST(SessionStart, Playback) {
+    SessionRun run;
+    ASSERT_TRUE(run.Start(Video("pal.mpg")));
+    EditorSession& s = *run.s;
+    QSignalSpy pictures(&s, &EditorSession::pictureChanged);
+    QElapsedTimer clock;
+    clock.start();
+    s.Command2_Click();
+    EXPECT_TRUE(s.ControlsHeld && !s.SaveEnabled());
+    QTest::qWait(400);
+    const int shown = int(pictures.count());
+    const qint64 ms = clock.elapsed();
+    s.Command2_Click(); // Pause
+    EXPECT_FALSE(s.ControlsHeld);
+    EXPECT_GE(shown, 2);
+    EXPECT_LE(shown, int(ms / 40) + 1);
+    QTest::qWait(100);
+    EXPECT_EQ(pictures.count(), shown) << "no picture after the pause";
+    s.Slider1_Change(32000);
+    s.PreviousGopStep();
+    s.SetClips(true);
+    s.Command2_Click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return s.Playing == FlagFalse; }, 20000));
+    EXPECT_TRUE(s.ControlsHeld) << "the controls wait for Stop";
+    s.Command3_Click();
+    EXPECT_FALSE(s.ControlsHeld || s.SaveEnabled()) << "clips start at GOPs only";
+}
+
+// Stream size, aspect, display aspect wanted => the size shown in a 720x576 picture area.
+TEST(SessionStart, ShownPictureSizes) {
+    const std::tuple<QSize, const char*, bool, QSize> rows[] = {
+        {{720, 576}, "4:3", false, {720, 576}},  {{720, 576}, "4:3", true, {720, 540}},
+        {{720, 576}, "16:9", true, {720, 405}},  {{480, 576}, "2.21:1", true, {720, 326}},
+        {{352, 288}, "16:9", false, {352, 288}}, {{1920, 1080}, "1:1", true, {720, 405}},
+        {{0, 576}, "4:3", true, {0, 576}},       {{720, 0}, "4:3", true, {720, 0}}};
+    for (const auto& [stream, aspect, displayAspect, shown] : rows)
+        EXPECT_EQ(ShownPictureSize(stream, aspect, displayAspect, {720, 576}), shown) << aspect;
 }
 
 } // namespace

@@ -37,9 +37,6 @@ inline QByteArray Bits(quint64 bits, int count) {
     return b;
 }
 inline const auto StartCode = [](quint8 code) { return Bits(0x100 | code, 4); };
-inline const QByteArray SeqCode = StartCode(0xB3), PackCode = StartCode(0xBA),
-                        GopCode = StartCode(0xB8);
-inline constexpr qint64 Block = 100000; // the size of the blocks clips are copied in
 
 // Sequence header without quantiser matrices, 21 bytes with the extension of MPEG-2.
 inline const auto SequenceHeader = [](quint64 width, quint64 height, quint64 aspect, quint64 rate,
