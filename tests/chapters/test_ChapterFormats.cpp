@@ -73,6 +73,12 @@ TEST(ChapterFormats, EachFormatWritesTheMarksAndReadsThemBack) {
         }
         EXPECT_EQ(ReadChapterFile(bytes).entries, row.readBack);
     }
+    // A time base that is no positive fraction is passed over: the default one stands.
+    const QByteArray chapter = ";FFMETADATA1\n[CHAPTER]\nSTART=5000000000\n";
+    for (const QByteArray base : {"1/0", "0/1", "-1/1000", "1/2/3", "x"})
+        EXPECT_EQ(ReadChapterFile(chapter + "TIMEBASE=" + base + '\n').entries,
+                  ReadChapterFile(chapter).entries)
+            << base.constData();
 }
 
 } // namespace
