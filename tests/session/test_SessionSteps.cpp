@@ -36,10 +36,10 @@ void ExpectOnGop(const EditorSession& s, const std::vector<Gop>& gops, qint64 po
 // A picture step moves on by one frame period and a step back retraces it exactly, into the GOP
 // before with the picture the steps from there showed; at either end of the video it stands still.
 TEST(SessionSteps, PictureStepsForwardAndBack) {
-    using State = std::tuple<qint64, QString, quint64, Flag, bool>;
+    using State = std::tuple<qint64, QString, quint64, Flag, bool, QString>;
     const auto now = [](const EditorSession& s) {
-        return State{s.CurrentPos, s.ShownTimecode, HashRows(s.Picture()), s.AtGopStart,
-                     s.SaveEnabled()};
+        return State{s.CurrentPos, s.ShownTimecode, HashRows(s.Picture()),
+                     s.AtGopStart, s.SaveEnabled(), s.SaveCaption};
     };
     const struct {
         const char* video;
