@@ -237,7 +237,9 @@ TEST(SessionSave, MarksDeleteAndSelect) {
     ASSERT_TRUE(WriteAll(base + u".vob"_qs, "clip") && WriteAll(base + u".d2v"_qs, "index") &&
                 WriteAll(base + u".bmp"_qs, "image"));
     s.DeleteChapter(middle);
-    s.DeleteChapter(u"00:59:00.000"_qs);
+    ASSERT_TRUE(WriteAll(base + u".bmp"_qs, "image"));
+    s.DeleteChapter(middle); // no longer listed: its files stay
+    EXPECT_TRUE(QFile::remove(base + u".bmp"_qs));
     EXPECT_EQ(s.Chapters, (QStringList{earlier, later}));
     ASSERT_EQ(s.Marks.size(), 2u);
     EXPECT_EQ(s.Marks[0].timecode, later);
