@@ -22,7 +22,9 @@ TEST(SessionStart, FirstPictureCaptionsAndOutputFolders) {
     ASSERT_TRUE(QFile::copy(Video("pal.mpg"), video));
     ASSERT_TRUE(WriteAll(videoDir.filePath(u"test###1.t#t"_qs), "keep"));
     SessionRun run;
-    const auto folderFor = [&](int size) { // its cell-times path holds `size` characters
+    // A folder in the output folder whose cell-times path holds `size` characters: the folder's
+    // name lies between a "/" and "/pal_Celltimes.txt" (19 characters).
+    const auto folderFor = [&](int size) {
         const QString folder = run.Out(QString(size - 19 - run.outDir.path().size(), u'x'));
         return QDir().mkpath(folder) ? folder : QString();
     };
